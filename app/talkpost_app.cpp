@@ -1,0 +1,56 @@
+#include "app/talkpost_app.h"
+
+#include "app/leftovers.h"
+#include "app/talkpost_view.h"
+#include "resources/product.h"
+#include "shell/main_frame.h"
+#include "shell/prompter.h"
+
+#include <QDir>
+#include <QScreen>
+
+CTalkpostApp::CTalkpostApp(int &argc, char **argv)
+    : QApplication(argc, argv)
+{
+    setOrganizationName(QString::fromLatin1(Product::Name));
+    setApplicationName(QString::fromLatin1(Product::Name));
+    setApplicationVersion(QStringLiteral("3.0"));
+}
+
+CTalkpostApp::~CTalkpostApp() = default;
+
+bool CTalkpostApp::InitInstance()
+{
+    // The program folder is the working directory at start, not the executable's.
+    m_programFolder = QDir::currentPath();
+    if (!m_instance.claim())
+        return false;
+    DeleteLeftovers(m_programFolder);
+
+    m_prompter = std::make_unique<WidgetPrompter>();
+    m_frame = std::make_unique<CMainFrame>();
+    FormServices services;
+    services.programFolder = m_programFolder;
+    services.prompter = m_prompter.get();
+    m_view = new CTalkpostView(services, m_frame.get());
+    m_frame->setCentralWidget(m_view);
+    m_frame->setClient(m_view);
+    connect(&m_instance, &SingleInstance::raiseRequested, m_frame.get(), &CMainFrame::raiseAndAlert);
+    connect(&m_instance, &SingleInstance::saveProfileRequested, m_view, &CTalkpostView::SaveSettings);
+    m_view->OnInitialUpdate();
+
+    showSplash();
+
+    if (QScreen *screen = m_frame->screen()) {
+        QRect centred = m_frame->frameGeometry();
+        centred.moveCenter(screen->availableGeometry().center());
+        m_frame->move(centred.topLeft());
+    }
+    m_frame->show();
+    m_frame->repaint();
+    return true;
+}
+
+void CTalkpostApp::showSplash()
+{
+}

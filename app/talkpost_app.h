@@ -1,0 +1,35 @@
+#pragma once
+
+#include "app/single_instance.h"
+
+#include <QApplication>
+#include <memory>
+
+class CMainFrame;
+class CTalkpostView;
+class Prompter;
+
+// The application: start-up in its fixed order, then the main window until it closes.
+class CTalkpostApp : public QApplication
+{
+    Q_OBJECT
+public:
+    CTalkpostApp(int &argc, char **argv);
+    ~CTalkpostApp() override;
+
+    // False ends the process before the event loop: another instance runs.
+    bool InitInstance();
+
+    CMainFrame *mainFrame() const { return m_frame.get(); }
+    CTalkpostView *view() const { return m_view; }
+    const QString &programFolder() const { return m_programFolder; }
+
+private:
+    void showSplash();
+
+    QString m_programFolder;
+    SingleInstance m_instance;
+    std::unique_ptr<Prompter> m_prompter;
+    std::unique_ptr<CMainFrame> m_frame;
+    CTalkpostView *m_view = nullptr;
+};

@@ -1,0 +1,283 @@
+#include "app/talkpost_view.h"
+
+#include "app/bitmap_button.h"
+#include "app/log_writer.h"
+#include "app/module_state.h"
+#include "resources/resource_ids.h"
+#include "shell/main_frame.h"
+#include "shell/status_pane.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTimer>
+
+CTalkpostView::CTalkpostView(const FormServices &services, CMainFrame *frame)
+    : QWidget(frame),
+      m_programFolder(services.programFolder),
+      m_prompter(services.prompter),
+      m_frame(frame),
+      m_log(std::make_unique<LogWriter>(frame ? frame->logEdit() : nullptr))
+{
+    // One form exists per run; a new one starts from the state of a fresh start.
+    ResetModuleState();
+    setObjectName(QStringLiteral("messageForm"));
+    createControls();
+    layOutControls();
+    connect(m_profileCombo, QOverload<int>::of(&QComboBox::activated), this, [this] { OnProfileSelChange(); });
+    const std::pair<BitmapButton *, int> buttons[] = {
+        {m_recButton, Ids::RecButton},       {m_playButton, Ids::PlayButton},
+        {m_stopButton, Ids::StopButton},     {m_attachButton, Ids::AttachButton},
+        {m_browseButton, Ids::BrowseButton},
+    };
+    for (const auto &[widget, id] : buttons) {
+        const int command = id;
+        connect(widget, &QAbstractButton::clicked, this, [this, command] { OnCommand(command); });
+    }
+}
+
+CTalkpostView::~CTalkpostView() = default;
+
+void CTalkpostView::createControls()
+{
+    m_profileCombo = new QComboBox(this);
+    m_recButton = new BitmapButton(QStringLiteral("Rec"), this);
+    m_playButton = new BitmapButton(QStringLiteral("Play"), this);
+    m_stopButton = new BitmapButton(QStringLiteral("Stop"), this);
+    m_recipientCombo = new QComboBox(this);
+    m_recipientCombo->setEditable(true);
+    m_recipientCombo->setInsertPolicy(QComboBox::NoInsert);
+    m_ccEdit = new QLineEdit(this);
+    m_subjectEdit = new QLineEdit(this);
+    m_bodyEdit = new QPlainTextEdit(this);
+    m_bodyEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_bodyEdit->setTabChangesFocus(true);
+    m_attachmentsEdit = new QLineEdit(this);
+    m_browseButton = new BitmapButton(QStringLiteral("..."), this);
+    m_attachButton = new BitmapButton(QStringLiteral("Attach"), this);
+    m_attachButton->hide();
+    m_phoneEdit = new QLineEdit(this);
+    m_phoneEdit->hide();
+    m_phoneLabel = new QLabel(QStringLiteral("Phone:"), this);
+    m_phoneLabel->hide();
+
+    const std::pair<QWidget *, int> ids[] = {
+        {m_profileCombo, Ids::ProfileCombo},   {m_recButton, Ids::RecButton},
+        {m_playButton, Ids::PlayButton},       {m_stopButton, Ids::StopButton},
+        {m_recipientCombo, Ids::RecipientCombo}, {m_ccEdit, Ids::CcEdit},
+        {m_subjectEdit, Ids::SubjectEdit},     {m_bodyEdit, Ids::BodyEdit},
+        {m_attachmentsEdit, Ids::AttachmentsEdit}, {m_browseButton, Ids::BrowseButton},
+        {m_attachButton, Ids::AttachButton},   {m_phoneEdit, Ids::PhoneEdit},
+    };
+    for (const auto &[widget, id] : ids)
+        widget->setObjectName(QString::number(id));
+    m_phoneEdit->setAccessibleName(QStringLiteral("Phone:"));
+}
+
+void CTalkpostView::layOutControls()
+{
+    auto *grid = new QGridLayout(this);
+    grid->setContentsMargins(4, 4, 4, 4);
+    grid->setHorizontalSpacing(4);
+    grid->setVerticalSpacing(3);
+    grid->setColumnStretch(1, 1);
+
+    auto addLabel = [this, grid](const QString &caption, QWidget *buddy, int row, Qt::Alignment align) {
+        auto *label = new QLabel(caption, this);
+        label->setBuddy(buddy);
+        buddy->setAccessibleName(caption);
+        grid->addWidget(label, row, 0, align);
+    };
+    addLabel(QStringLiteral("From:"), m_profileCombo, 0, Qt::AlignVCenter);
+    grid->addWidget(m_profileCombo, 0, 1);
+    grid->addWidget(m_recButton, 0, 2);
+    grid->addWidget(m_playButton, 0, 3);
+    grid->addWidget(m_stopButton, 0, 4);
+
+    addLabel(QStringLiteral("To:"), m_recipientCombo, 1, Qt::AlignVCenter);
+    grid->addWidget(m_recipientCombo, 1, 1, 1, 4);
+    addLabel(QStringLiteral("Cc:"), m_ccEdit, 2, Qt::AlignVCenter);
+    grid->addWidget(m_ccEdit, 2, 1, 1, 4);
+    addLabel(QStringLiteral("Subj:"), m_subjectEdit, 3, Qt::AlignVCenter);
+    grid->addWidget(m_subjectEdit, 3, 1, 1, 4);
+    addLabel(QStringLiteral("Msg Body:"), m_bodyEdit, 4, Qt::AlignTop);
+    grid->addWidget(m_bodyEdit, 4, 1, 1, 4);
+    grid->setRowStretch(4, 1);
+    addLabel(QStringLiteral("Files:"), m_attachmentsEdit, 5, Qt::AlignVCenter);
+    grid->addWidget(m_attachmentsEdit, 5, 1, 1, 3);
+    grid->addWidget(m_browseButton, 5, 4);
+    // The hidden Attach button and phone edit take no room while hidden.
+    grid->addWidget(m_phoneLabel, 6, 0);
+    grid->addWidget(m_phoneEdit, 6, 1);
+    grid->addWidget(m_attachButton, 6, 4);
+
+    QWidget *order[] = {m_profileCombo, m_recButton,       m_playButton,    m_stopButton,
+                        m_recipientCombo, m_ccEdit,        m_subjectEdit,   m_bodyEdit,
+                        m_attachmentsEdit, m_browseButton, m_attachButton, m_phoneEdit};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+void CTalkpostView::UpdateData(bool saveAndValidate)
+{
+    if (saveAndValidate) {
+        m_profileIndex = m_profileCombo->currentIndex();
+        m_recipient = m_recipientCombo->currentText();
+        m_cc = m_ccEdit->text();
+        m_subject = m_subjectEdit->text();
+        m_body = m_bodyEdit->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+        m_attachments = m_attachmentsEdit->text();
+        m_phone = m_phoneEdit->text();
+    } else {
+        m_profileCombo->setCurrentIndex(m_profileIndex);
+        m_recipientCombo->setEditText(m_recipient);
+        m_ccEdit->setText(m_cc);
+        m_subjectEdit->setText(m_subject);
+        QString shown = m_body;
+        m_bodyEdit->setPlainText(shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        m_attachmentsEdit->setText(m_attachments);
+        m_phoneEdit->setText(m_phone);
+    }
+}
+
+BitmapButton *CTalkpostView::button(int id) const
+{
+    switch (id) {
+    case Ids::RecButton: return m_recButton;
+    case Ids::PlayButton: return m_playButton;
+    case Ids::StopButton: return m_stopButton;
+    case Ids::AttachButton: return m_attachButton;
+    case Ids::BrowseButton: return m_browseButton;
+    default: return nullptr;
+    }
+}
+
+void CTalkpostView::EnableButton(int id, bool enabled)
+{
+    if (BitmapButton *b = button(id))
+        b->setEnabled(enabled);
+}
+
+bool CTalkpostView::IsButtonEnabled(int id) const
+{
+    const BitmapButton *b = button(id);
+    return b && b->isEnabled();
+}
+
+void CTalkpostView::AppendLog(const QString &text)
+{
+    m_log->append(text);
+}
+
+void CTalkpostView::SetPaneText(const QString &text)
+{
+    if (m_frame)
+        m_frame->statusPane()->setPaneText(text);
+}
+
+bool CTalkpostView::OnCommand(int id)
+{
+    switch (id) {
+    case Ids::CmdNew: OnNewMessage(); break;
+    case Ids::CmdAttachment:
+    case Ids::BrowseButton: OnAttachment(); break;
+    case Ids::CmdSend: OnSend(); break;
+    case Ids::CmdUndo:
+    case Ids::CmdCut:
+    case Ids::CmdCopy:
+    case Ids::CmdPaste:
+    case Ids::CmdSelectAll: OnEditCommand(id); break;
+    case Ids::CmdSettings: OnSettings(); break;
+    case Ids::CmdTraceInfo: OnTraceInfo(); break;
+    case Ids::CmdSentMessages: OnSentMessages(); break;
+    case Ids::CmdHistory: OnHistory(); break;
+    case Ids::CmdAddressBook: OnAddressBook(); break;
+    case Ids::CmdTechSupport: OnTechSupport(); break;
+    case Ids::RecButton: OnRec(); break;
+    case Ids::PlayButton: OnPlay(); break;
+    case Ids::StopButton: OnStop(); break;
+    case Ids::AttachButton: OnAttach(); break;
+    case Ids::CmdConnect: OnConnect(); break;
+    case Ids::CmdDisconnect: OnDisconnect(); break;
+    case Ids::CmdTestMail: OnTestMail(); break;
+    case Ids::CmdSaveSettings: SaveSettings(); break;
+    case Ids::CmdOutboxPath: OnOutboxPath(); break;
+    case Ids::CmdCompressionType: OnCompressionType(); break;
+    case Ids::CmdSourceFormat: OnSourceFormat(); break;
+    default: return false;
+    }
+    return true;
+}
+
+std::optional<bool> CTalkpostView::commandEnabled(int id) const
+{
+    switch (id) {
+    case Ids::CmdConnect: return !m_connected;
+    case Ids::CmdDisconnect:
+    case Ids::CmdTestMail: return m_connected != 0;
+    case Ids::CmdPaste: return true;
+    default: return std::nullopt;
+    }
+}
+
+bool CTalkpostView::closeRequested()
+{
+    g_closeRequested = 1;
+    if (g_compressionIdle)
+        return true;
+    // The job cannot be cancelled: start over and close when it has completed.
+    OnNewMessage();
+    QMetaObject::invokeMethod(this, "OnCloseWindow", Qt::QueuedConnection);
+    return false;
+}
+
+void CTalkpostView::OnProfileSelChange()
+{
+    SelectProfile(m_profileCombo->currentIndex());
+    SaveSettings();
+    OnNewMessage();
+}
+
+void CTalkpostView::SelectProfile(int index)
+{
+    std::optional<Profile> chosen;
+    for (size_t i = 0; i < m_profiles.size(); ++i) {
+        m_profiles[i].selected = 0;
+        if (int(i) == index) {
+            m_profiles[i].selected = 1;
+            m_profileIndex = index;
+            chosen = m_profiles[i];
+        }
+    }
+    if (!chosen)
+        return;
+    m_profileName = chosen->name;
+    m_protocol = chosen->protocol;
+    m_inputDevice = chosen->inputDevice;
+    m_outputDevice = chosen->outputDevice;
+    m_host = chosen->outgoing;
+    m_incoming = chosen->incoming;
+    m_user = chosen->user;
+    m_password = chosen->password;
+    m_replyAddress = chosen->reply;
+    m_requirePass = chosen->requirePass;
+    UpdateData(false);
+}
+
+void CTalkpostView::OnTraceInfo()
+{
+    QAction *item = m_frame ? m_frame->action(Ids::CmdTraceInfo) : nullptr;
+    if (!m_traceOn) {
+        AppendLog(QStringLiteral("Show Trace Info"));
+        if (item)
+            item->setChecked(true);
+    } else {
+        AppendLog(QStringLiteral("Hide Trace Info"));
+        if (item)
+            item->setChecked(false);
+    }
+    m_traceOn = !m_traceOn;
+}
