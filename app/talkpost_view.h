@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <memory>
 #include <optional>
@@ -79,12 +80,17 @@ public:
     void OnWaveInData(qint64 capturedBytes);
     void OnPlay();
     void OnWaveOutDone();
+    // Names of the sound devices in the order whose index the settings store.
+    QStringList InputDeviceNames() const;
+    QStringList OutputDeviceNames() const;
 
     // Compression
     void OnAttach();
     Q_INVOKABLE void OnCompressionComplete(int result);
     void OnCompressionType();
     void OnSourceFormat();
+    // Puts the job to GSM 6.10 from 16-bit PCM, as every start does.
+    void ApplyCompressionDefaults();
 
     // Composition, connection and delivery
     void OnSend();

@@ -7,3 +7,5 @@ void CTalkpostView::OnStop() {}
 void CTalkpostView::OnWaveInData(qint64) {}
 void CTalkpostView::OnPlay() {}
 void CTalkpostView::OnWaveOutDone() {}
+QStringList CTalkpostView::InputDeviceNames() const { return {}; }
+QStringList CTalkpostView::OutputDeviceNames() const { return {}; }

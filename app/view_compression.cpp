@@ -6,3 +6,4 @@ void CTalkpostView::OnAttach() {}
 void CTalkpostView::OnCompressionComplete(int) {}
 void CTalkpostView::OnCompressionType() {}
 void CTalkpostView::OnSourceFormat() {}
+void CTalkpostView::ApplyCompressionDefaults() {}
