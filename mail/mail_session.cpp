@@ -1,0 +1,379 @@
+#include "mail/mail_session.h"
+
+#include "mail/mail_errors.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSysInfo>
+#include <cerrno>
+#include <curl/curl.h>
+
+namespace {
+
+CURL *handle(void *p) { return static_cast<CURL *>(p); }
+
+int debugCallback(CURL *, curl_infotype type, char *data, size_t size, void *user)
+{
+    static_cast<MailSession *>(user)->onDebug(type, data, size);
+    return 0;
+}
+
+size_t readCallback(char *buffer, size_t size, size_t count, void *user)
+{
+    return static_cast<MailSession *>(user)->onRead(buffer, size * count);
+}
+
+int progressCallback(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return static_cast<MailSession *>(user)->onProgress() ? 1 : 0;
+}
+
+struct HostPort
+{
+    QString host;
+    int port = 0;
+};
+
+HostPort splitHost(const QString &text, int defaultPort)
+{
+    const QString t = text.trimmed();
+    HostPort hp{t, defaultPort};
+    if (t.startsWith(QLatin1Char('['))) {
+        const int close = t.indexOf(QLatin1Char(']'));
+        hp.host = t.mid(1, close - 1);
+        if (close >= 0 && t.mid(close + 1).startsWith(QLatin1Char(':')))
+            hp.port = t.mid(close + 2).toInt();
+    } else if (t.count(QLatin1Char(':')) == 1) {
+        hp.host = t.section(QLatin1Char(':'), 0, 0);
+        hp.port = t.section(QLatin1Char(':'), 1).toInt();
+    }
+    if (hp.port <= 0 || hp.port > 65535)
+        hp.port = defaultPort;
+    return hp;
+}
+
+QString urlHost(const QString &host)
+{
+    return host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
+}
+
+// The name given in EHLO: this machine's name when it is a plain host name.
+QString helloName()
+{
+    const QString name = QSysInfo::machineHostName();
+    for (QChar c : name) {
+        if (!(c.isLetterOrNumber() && c.unicode() < 0x80) && c != QLatin1Char('-') && c != QLatin1Char('.'))
+            return QStringLiteral("localhost");
+    }
+    return name.isEmpty() ? QStringLiteral("localhost") : name;
+}
+
+int socketCode(long osErrno)
+{
+    switch (osErrno) {
+    case ECONNREFUSED: return MailCode::ConnectionRefused;
+    case ETIMEDOUT: return MailCode::TimedOut;
+    case ENETUNREACH: return MailCode::NetworkUnreachable;
+    case EHOSTUNREACH: return MailCode::HostUnreachable;
+    case ECONNRESET: return MailCode::ConnectionReset;
+    default: return MailCode::ConnectionRefused;
+    }
+}
+
+// One year: an idle connection stays as long as the server keeps it.
+constexpr long NoIdleLimit = 365L * 24 * 3600;
+
+}  // namespace
+
+MailSession::MailSession(std::shared_ptr<const HostResolver> resolver, TraceSink trace, AbortCheck aborted)
+    : m_resolver(std::move(resolver)), m_trace(std::move(trace)), m_aborted(std::move(aborted))
+{
+}
+
+MailSession::~MailSession()
+{
+    disconnect();
+}
+
+void MailSession::traceLine(const QString &line)
+{
+    if (m_trace)
+        m_trace(line);
+}
+
+void MailSession::resetTransferState()
+{
+    m_loginMissing = false;
+    m_lastReply.clear();
+    m_errorBuffer[0] = '\0';
+}
+
+void MailSession::noteCommand(const QString &line)
+{
+    const QString upper = line.toUpper();
+    if (upper.startsWith(QLatin1String("EHLO ")) || upper.startsWith(QLatin1String("HELO "))
+        || upper == QLatin1String("CAPA")) {
+        // A greeting starts a new connection, which has to log in again.
+        m_loggedIn = false;
+        m_authInProgress = false;
+    }
+    if (upper.startsWith(QLatin1String("AUTH ")) || upper.startsWith(QLatin1String("USER ")))
+        m_authInProgress = true;
+}
+
+void MailSession::noteReply(const QString &line)
+{
+    m_lastReply = line;
+    if (!m_authInProgress)
+        return;
+    if (line.startsWith(QLatin1String("235")) || line.startsWith(QLatin1String("+OK"))) {
+        m_loggedIn = true;
+        m_authInProgress = false;
+    } else if (line.startsWith(QLatin1Char('4')) || line.startsWith(QLatin1Char('5'))
+               || line.startsWith(QLatin1String("-ERR"))) {
+        m_authInProgress = false;
+    }
+}
+
+void MailSession::onDebug(int type, const char *data, size_t size)
+{
+    if (type != CURLINFO_TEXT && type != CURLINFO_HEADER_IN && type != CURLINFO_HEADER_OUT)
+        return;
+    const QString text = QString::fromUtf8(data, int(size));
+    const QStringList lines = text.split(QStringLiteral("\n"), Qt::SkipEmptyParts);
+    for (QString line : lines) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        if (line.isEmpty())
+            continue;
+        if (type == CURLINFO_TEXT) {
+            traceLine(QStringLiteral("* ") + line);
+        } else if (type == CURLINFO_HEADER_IN) {
+            noteReply(line);
+            traceLine(QStringLiteral("< ") + line);
+        } else {
+            const bool secret = m_authInProgress;
+            noteCommand(line);
+            const QString upper = line.toUpper();
+            QString shown = line;
+            if (upper.startsWith(QLatin1String("AUTH "))) {
+                const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+                shown = words.size() > 2 ? words[0] + QLatin1Char(' ') + words[1] + QStringLiteral(" ****") : line;
+            } else if (upper.startsWith(QLatin1String("PASS ")) || upper.startsWith(QLatin1String("APOP "))) {
+                shown = line.left(5) + QStringLiteral("****");
+            } else if (secret && !upper.startsWith(QLatin1String("USER "))) {
+                shown = QStringLiteral("****");
+            }
+            traceLine(QStringLiteral("> ") + shown);
+        }
+    }
+}
+
+size_t MailSession::onRead(char *buffer, size_t size)
+{
+    if (m_loginAsked && !m_loggedIn) {
+        // The connection was made again without a login: never send unauthenticated.
+        m_loginMissing = true;
+        return CURL_READFUNC_ABORT;
+    }
+    if (!m_data)
+        return 0;
+    const qint64 left = m_data->size() - m_offset;
+    const size_t n = size_t(std::min<qint64>(left, qint64(size)));
+    memcpy(buffer, m_data->constData() + m_offset, n);
+    m_offset += qint64(n);
+    if (m_progress && *m_progress)
+        (*m_progress)(m_offset, m_data->size());
+    return n;
+}
+
+bool MailSession::onProgress()
+{
+    return m_aborted && m_aborted();
+}
+
+SessionResult MailSession::connect(const SessionSettings &settings)
+{
+    disconnect();
+    m_settings = settings;
+    const bool pop3 = settings.protocol == 1;
+    const HostPort hp = splitHost(settings.host, pop3 ? 110 : 25);
+    if (hp.host.isEmpty())
+        return {MailCode::HostNotFound, QStringLiteral("No server name given")};
+    m_hostName = hp.host;
+    const bool implicitTls = hp.port == 995 || hp.port == 465;
+
+    // Resolve once: the password rule and the connection see the same addresses.
+    QList<QHostAddress> addresses;
+    QHostAddress literal;
+    const bool isLiteral = literal.setAddress(hp.host);
+    if (isLiteral) {
+        addresses << literal;
+    } else {
+        traceLine(QStringLiteral("* Resolving ") + hp.host);
+        const Resolution r = m_resolver->resolve(hp.host);
+        if (r.addresses.isEmpty())
+            return {MailCode::HostNotFound, QStringLiteral("Host not found: ") + hp.host};
+        addresses = r.addresses;
+    }
+    bool local = true;
+    for (const QHostAddress &a : addresses)
+        local = local && m_resolver->isLocalNetwork(a);
+
+    m_loginAsked = pop3 || (!settings.user.isEmpty() && (settings.authenticate == 1 || !settings.password.isEmpty()));
+    const bool sendsPassword = m_loginAsked && !settings.password.isEmpty();
+    m_tlsRequiredByPolicy = sendsPassword && !local && !implicitTls;
+    m_loggedIn = false;
+    m_authInProgress = false;
+
+    CURL *curl = curl_easy_init();
+    if (!curl)
+        return {CURLE_FAILED_INIT, QString::fromUtf8(curl_easy_strerror(CURLE_FAILED_INIT))};
+    m_curl = curl;
+    const char *scheme = pop3 ? (implicitTls ? "pop3s" : "pop3") : (implicitTls ? "smtps" : "smtp");
+    QString url = QString::fromLatin1(scheme) + QStringLiteral("://") + urlHost(hp.host) + QLatin1Char(':')
+                  + QString::number(hp.port) + QLatin1Char('/');
+    if (!pop3)
+        url += helloName();
+    curl_easy_setopt(curl, CURLOPT_URL, url.toUtf8().constData());
+    if (!isLiteral) {
+        QStringList pinned;
+        for (const QHostAddress &a : addresses)
+            pinned << urlHost(a.toString());
+        const QByteArray entry = (hp.host + QLatin1Char(':') + QString::number(hp.port) + QLatin1Char(':')
+                                  + pinned.join(QLatin1Char(','))).toUtf8();
+        m_resolve = curl_slist_append(nullptr, entry.constData());
+        curl_easy_setopt(curl, CURLOPT_RESOLVE, m_resolve);
+    }
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, m_errorBuffer);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
+    curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, debugCallback);
+    curl_easy_setopt(curl, CURLOPT_DEBUGDATA, this);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, progressCallback);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(curl, CURLOPT_READFUNCTION, readCallback);
+    curl_easy_setopt(curl, CURLOPT_READDATA, this);
+    const long timeout = settings.timeoutSeconds > 0 ? settings.timeoutSeconds : 60;
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, timeout);
+    curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, timeout);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, timeout);
+    curl_easy_setopt(curl, CURLOPT_MAXAGE_CONN, NoIdleLimit);
+    curl_easy_setopt(curl, CURLOPT_USE_SSL, long(m_tlsRequiredByPolicy ? CURLUSESSL_ALL : CURLUSESSL_TRY));
+    const QByteArray caFile = qgetenv("ORVANTO_CA_FILE");
+    if (!caFile.isEmpty()) {
+        // The extra file adds to the system's store, which stays in use through its folder.
+        curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.constData());
+        if (QFileInfo(QStringLiteral("/etc/ssl/certs")).isDir())
+            curl_easy_setopt(curl, CURLOPT_CAPATH, "/etc/ssl/certs");
+    }
+    if (m_loginAsked) {
+        curl_easy_setopt(curl, CURLOPT_USERNAME, settings.user.toUtf8().constData());
+        curl_easy_setopt(curl, CURLOPT_PASSWORD, settings.password.toUtf8().constData());
+    }
+    curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "NOOP");
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+
+    resetTransferState();
+    const CURLcode rc = curl_easy_perform(curl);
+    curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, nullptr);
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 0L);
+    SessionResult result;
+    if (rc != CURLE_OK)
+        result = failure(rc);
+    else if (!pop3 && m_loginAsked && !m_loggedIn)
+        result = {MailCode::LoginNotOffered,
+                  QStringLiteral("The server %1 offers no login; nothing is sent without one").arg(hp.host)};
+    if (!result.ok())
+        disconnect();
+    return result;
+}
+
+SessionResult MailSession::send(const ComposedMessage &message, const ProgressSink &progress)
+{
+    if (!m_curl)
+        return {MailCode::NotConnected, QStringLiteral("Not connected to the outgoing server")};
+    if (m_settings.protocol == 1)
+        return {MailCode::NotConnected, QStringLiteral("A POP3 connection cannot send mail")};
+    CURL *curl = handle(m_curl);
+    const QByteArray from = "<" + message.envelopeFrom.toUtf8() + ">";
+    struct curl_slist *rcpt = nullptr;
+    for (const QString &r : message.recipients)
+        rcpt = curl_slist_append(rcpt, ("<" + r.toUtf8() + ">").constData());
+    curl_easy_setopt(curl, CURLOPT_MAIL_FROM, from.constData());
+    curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, rcpt);
+    curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, curl_off_t(message.bytes.size()));
+    m_data = &message.bytes;
+    m_offset = 0;
+    m_progress = &progress;
+    resetTransferState();
+    traceLine(QStringLiteral("* Message of %1 bytes").arg(message.bytes.size()));
+    const CURLcode rc = curl_easy_perform(curl);
+    m_data = nullptr;
+    m_progress = nullptr;
+    curl_easy_setopt(curl, CURLOPT_UPLOAD, 0L);
+    curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, nullptr);
+    curl_slist_free_all(rcpt);
+    return rc == CURLE_OK ? SessionResult() : failure(rc);
+}
+
+void MailSession::disconnect()
+{
+    if (m_curl) {
+        CURL *curl = handle(m_curl);
+        // QUIT waits for the server's answer; a server that stalls must not hold us long.
+        curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, (m_aborted && m_aborted()) ? 1L : 5L);
+        curl_easy_cleanup(curl);
+        m_curl = nullptr;
+    }
+    if (m_resolve) {
+        curl_slist_free_all(m_resolve);
+        m_resolve = nullptr;
+    }
+    m_loggedIn = false;
+}
+
+SessionResult MailSession::failure(int curlCode) const
+{
+    const auto rc = CURLcode(curlCode);
+    CURL *curl = handle(m_curl);
+    long response = 0;
+    long osErrno = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &response);
+    curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &osErrno);
+    const QString curlText = m_errorBuffer[0] ? QString::fromUtf8(m_errorBuffer)
+                                              : QString::fromUtf8(curl_easy_strerror(rc));
+    if (m_loginMissing)
+        return {MailCode::LoginNotOffered,
+                QStringLiteral("The connection to %1 was made again without a login; the message was not sent")
+                    .arg(m_hostName)};
+    if (rc == CURLE_ABORTED_BY_CALLBACK)
+        return {MailCode::Cancelled, QStringLiteral("Cancelled")};
+    switch (rc) {
+    case CURLE_LOGIN_DENIED:
+        return {MailCode::LoginRefused, m_lastReply.isEmpty() ? curlText : m_lastReply};
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return {MailCode::HostNotFound, curlText};
+    case CURLE_COULDNT_CONNECT:
+        return {socketCode(osErrno), curlText};
+    case CURLE_OPERATION_TIMEDOUT:
+        return {MailCode::TimedOut, curlText};
+    case CURLE_USE_SSL_FAILED:
+        if (m_tlsRequiredByPolicy)
+            return {MailCode::PasswordNeedsTls,
+                    QStringLiteral("%1 offers no encryption; the password is not sent over an open connection")
+                        .arg(m_hostName)};
+        break;
+    default:
+        break;
+    }
+    // A refusal: the server's own reply code and text (libcurl leaves its buffer empty then).
+    if (response >= 400 && response < 600)
+        return {int(response), m_lastReply.isEmpty() ? curlText : m_lastReply};
+    if (m_lastReply.startsWith(QLatin1String("-ERR")))
+        return {int(rc), m_lastReply};
+    return {int(rc), curlText};
+}
