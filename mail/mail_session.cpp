@@ -326,6 +326,7 @@ void MailSession::disconnect()
         CURL *curl = handle(m_curl);
         // QUIT waits for the server's answer; a server that stalls must not hold us long.
         curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, (m_aborted && m_aborted()) ? 1L : 5L);
+        traceLine(QStringLiteral("* Closing the connection with QUIT"));
         curl_easy_cleanup(curl);
         m_curl = nullptr;
     }

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "mail/host_resolver.h"
+
+#include <QJsonObject>
+#include <QProcess>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+// Real mail servers on 127.0.0.1 for the tests: aiosmtpd, dovecot's POP3 and a
+// server that misbehaves on purpose. Each listens on a free port and is stopped
+// when its object goes.
+
+// Fails the test when CI is set, skips it otherwise, if a server could not start.
+#define REQUIRE_SERVER(ok, what)                                                              \
+    do {                                                                                      \
+        if (!(ok)) {                                                                          \
+            if (qEnvironmentVariableIsSet("CI"))                                              \
+                QFAIL(qPrintable(QStringLiteral("cannot start ") + (what)));                 \
+            QSKIP(qPrintable(QStringLiteral("cannot start ") + (what)));                     \
+        }                                                                                     \
+    } while (false)
+
+namespace MailTest {
+
+inline constexpr char User[] = "ann";
+inline constexpr char Password[] = "secret";
+
+int freePort();
+QString python();
+QString supportDir();
+
+// A certificate authority of the test run with a server certificate for localhost and
+// 127.0.0.1, and a self-signed certificate that no one trusts.
+class TestCa
+{
+public:
+    bool create(const QString &folder);
+    QString caFile, certFile, keyFile, badCertFile, badKeyFile;
+    QString error;
+};
+
+class ServerProcess
+{
+public:
+    ~ServerProcess() { stop(); }
+    bool start(const QString &program, const QStringList &arguments, int port, int timeoutMs = 15000);
+    void stop();
+    QString output() const { return m_output; }
+
+private:
+    std::unique_ptr<QProcess> m_process;
+    QString m_output;
+};
+
+class SmtpServer
+{
+public:
+    // mode: auth-tls, auth, plain, tls-only, fault:NAME (see smtp_server.py)
+    bool start(const QString &mode, const TestCa *ca = nullptr);
+    void stop() { m_process.stop(); }
+    int port = 0;
+    QString host() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
+    QStringList messages() const;
+    bool waitForMessages(int count, int timeoutMs = 10000) const;
+    QString storeDir() const { return m_store.path(); }
+    QString output() const { return m_process.output(); }
+
+private:
+    QTemporaryDir m_store;
+    ServerProcess m_process;
+};
+
+class Pop3Server
+{
+public:
+    bool start(const TestCa &ca);
+    void stop() { m_process.stop(); }
+    int port = 0;
+    int tlsPort = 0;
+    QString host() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
+    QString output() const { return m_process.output(); }
+
+private:
+    QTemporaryDir m_dir;
+    ServerProcess m_process;
+};
+
+// The message as Python's email package with policy.strict reads it; "error" is set
+// when it could not be read without a defect.
+QJsonObject checkMessage(const QString &emlPath);
+
+// A name service for the tests: the names it knows stand for 127.0.0.1, every other
+// name is unknown. With `publicNetwork` every address counts as outside the local network.
+class LoopbackResolver : public HostResolver
+{
+public:
+    explicit LoopbackResolver(QSet<QString> names, bool publicNetwork = false)
+        : m_names(std::move(names)), m_public(publicNetwork) {}
+    Resolution resolve(const QString &host) const override;
+    bool isLocalNetwork(const QHostAddress &address) const override;
+
+private:
+    QSet<QString> m_names;
+    bool m_public;
+};
+
+}  // namespace MailTest

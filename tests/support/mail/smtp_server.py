@@ -1,0 +1,194 @@
+#!/usr/bin/python3
+"""Test SMTP servers for Orvanto's mail tests, on 127.0.0.1 only.
+
+Modes:
+  auth-tls  aiosmtpd with STARTTLS and AUTH PLAIN/LOGIN (AUTH only after STARTTLS)
+  auth      aiosmtpd without TLS, with AUTH PLAIN/LOGIN
+  plain     aiosmtpd without TLS and without AUTH
+  tls-only  aiosmtpd with STARTTLS, no AUTH
+  fault:NAME a hand-written server that misbehaves on purpose:
+            greet554, mail451, rcpt550, data552, data451, drop-data, stall, drop-idle
+Every accepted message is stored as msg-N.eml with its envelope in msg-N.json.
+Prints "READY <port>" once listening.
+"""
+import argparse
+import asyncio
+import base64
+import json
+import os
+import signal
+import ssl
+import sys
+import threading
+import time
+
+
+def store(directory, envelope_from, rcpts, data):
+    os.makedirs(directory, exist_ok=True)
+    n = len([f for f in os.listdir(directory) if f.endswith('.eml')]) + 1
+    with open(os.path.join(directory, 'msg-%d.json' % n), 'w') as f:
+        json.dump({'from': envelope_from, 'to': rcpts}, f)
+    tmp = os.path.join(directory, '.msg-%d.tmp' % n)
+    with open(tmp, 'wb') as f:
+        f.write(data)
+    os.rename(tmp, os.path.join(directory, 'msg-%d.eml' % n))
+
+
+def run_aiosmtpd(args):
+    from aiosmtpd.controller import Controller
+    from aiosmtpd.smtp import AuthResult, LoginPassword
+
+    class Handler:
+        async def handle_DATA(self, server, session, envelope):
+            store(args.store, envelope.mail_from, envelope.rcpt_tos, envelope.original_content or envelope.content)
+            return '250 OK stored'
+
+    def authenticator(server, session, envelope, mechanism, auth_data):
+        ok = (isinstance(auth_data, LoginPassword)
+              and auth_data.login.decode() == args.user
+              and auth_data.password.decode() == args.password)
+        # handled=False makes the server answer 535 itself.
+        return AuthResult(success=ok, handled=False)
+
+    kwargs = {}
+    tls = args.mode in ('auth-tls', 'tls-only')
+    if tls:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(args.cert, args.key)
+        kwargs['tls_context'] = context
+        kwargs['require_starttls'] = False
+    if args.mode in ('auth-tls', 'auth'):
+        kwargs['authenticator'] = authenticator
+        kwargs['auth_require_tls'] = args.mode == 'auth-tls'
+    controller = Controller(Handler(), hostname='127.0.0.1', port=args.port,
+                            server_hostname='localhost', **kwargs)
+    controller.start()
+    print('READY %d' % args.port, flush=True)
+    stop = threading.Event()
+    signal.signal(signal.SIGTERM, lambda *a: stop.set())
+    signal.signal(signal.SIGINT, lambda *a: stop.set())
+    while not stop.is_set():
+        stop.wait(0.2)
+    controller.stop()
+
+
+class FaultSession:
+    def __init__(self, args, reader, writer):
+        self.args, self.reader, self.writer = args, reader, writer
+        self.fault = args.mode.split(':', 1)[1]
+
+    async def reply(self, line):
+        self.writer.write((line + '\r\n').encode())
+        await self.writer.drain()
+
+    async def run(self):
+        if self.fault == 'stall':
+            await asyncio.sleep(3600)
+            return
+        if self.fault == 'greet554':
+            await self.reply('554 5.3.2 No service for you')
+            # Waits for QUIT like a real server would.
+        else:
+            await self.reply('220 localhost fault server ready')
+        mail_from, rcpts = None, []
+        while True:
+            raw = await self.reader.readline()
+            if not raw:
+                return
+            line = raw.decode(errors='replace').rstrip('\r\n')
+            verb = line.split(' ', 1)[0].upper()
+            if verb in ('EHLO', 'HELO'):
+                await self.reply('250-localhost\r\n250-AUTH PLAIN LOGIN\r\n250 8BITMIME')
+            elif verb == 'AUTH':
+                parts = line.split(' ')
+                if len(parts) < 3:
+                    await self.reply('334 ')
+                    await self.reader.readline()
+                await self.reply('235 2.7.0 Authentication successful')
+            elif verb == 'NOOP':
+                await self.reply('250 OK')
+                if self.fault == 'drop-idle':
+                    # Closes the idle connection after the login, as servers do after a while.
+                    await asyncio.sleep(0.2)
+                    await self.reply('421 4.4.2 idle too long')
+                    self.writer.close()
+                    return
+            elif verb == 'MAIL':
+                if self.fault == 'mail451':
+                    await self.reply('451 4.3.0 Mail server temporarily rejected message')
+                else:
+                    mail_from = line[10:].strip()
+                    await self.reply('250 OK')
+            elif verb == 'RCPT':
+                if self.fault == 'rcpt550':
+                    await self.reply('550 5.1.1 <nobody@example.test>: Recipient address rejected')
+                else:
+                    rcpts.append(line[8:].strip())
+                    await self.reply('250 OK')
+            elif verb == 'DATA':
+                await self.reply('354 End data with <CR><LF>.<CR><LF>')
+                data = bytearray()
+                while True:
+                    chunk = await self.reader.readline()
+                    if not chunk:
+                        return
+                    if self.fault == 'drop-data' and len(data) > 2000:
+                        self.writer.transport.abort()
+                        return
+                    if chunk == b'.\r\n':
+                        break
+                    data += chunk
+                if self.fault == 'data552':
+                    await self.reply('552 5.3.4 Message size exceeds fixed limit')
+                elif self.fault == 'data451':
+                    await self.reply('451 4.3.0 Error: queue file write error')
+                else:
+                    store(self.args.store, mail_from, rcpts, bytes(data))
+                    await self.reply('250 OK stored')
+            elif verb == 'RSET':
+                await self.reply('250 OK')
+            elif verb == 'QUIT':
+                await self.reply('221 Bye')
+                self.writer.close()
+                return
+            else:
+                await self.reply('502 5.5.2 Command not recognized')
+
+
+def run_fault(args):
+    async def main():
+        async def handle(reader, writer):
+            try:
+                await FaultSession(args, reader, writer).run()
+            except (ConnectionError, asyncio.CancelledError):
+                pass
+
+        server = await asyncio.start_server(handle, '127.0.0.1', args.port)
+        print('READY %d' % args.port, flush=True)
+        loop = asyncio.get_running_loop()
+        stop = loop.create_future()
+        loop.add_signal_handler(signal.SIGTERM, lambda: stop.done() or stop.set_result(None))
+        loop.add_signal_handler(signal.SIGINT, lambda: stop.done() or stop.set_result(None))
+        async with server:
+            await stop
+    asyncio.run(main())
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--port', type=int, required=True)
+    parser.add_argument('--mode', default='auth-tls')
+    parser.add_argument('--store', default='.')
+    parser.add_argument('--cert')
+    parser.add_argument('--key')
+    parser.add_argument('--user', default='ann')
+    parser.add_argument('--password', default='secret')
+    args = parser.parse_args()
+    if args.mode.startswith('fault:'):
+        run_fault(args)
+    else:
+        run_aiosmtpd(args)
+
+
+if __name__ == '__main__':
+    main()
