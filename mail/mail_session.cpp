@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSysInfo>
 #include <cerrno>
+#include <poll.h>
 #include <curl/curl.h>
 
 namespace {
@@ -123,7 +124,9 @@ void MailSession::noteCommand(const QString &line)
 
 void MailSession::noteReply(const QString &line)
 {
-    m_lastReply = line;
+    // The refusal is kept: a later "221 Bye" of the QUIT after it must not replace it.
+    if (line.startsWith(QLatin1Char('4')) || line.startsWith(QLatin1Char('5')) || line.startsWith(QLatin1String("-ERR")))
+        m_lastReply = line;
     if (!m_authInProgress)
         return;
     if (line.startsWith(QLatin1String("235")) || line.startsWith(QLatin1String("+OK"))) {
@@ -291,12 +294,44 @@ SessionResult MailSession::connect(const SessionSettings &settings)
     return result;
 }
 
+bool MailSession::idleConnectionClosed() const
+{
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    if (curl_easy_getinfo(handle(m_curl), CURLINFO_ACTIVESOCKET, &socket) != CURLE_OK || socket == CURL_SOCKET_BAD)
+        return true;
+    // An idle SMTP connection has nothing to read: data there is the server's
+    // farewell (421), and an end of file means it is gone.
+    pollfd p{socket, POLLIN, 0};
+    return ::poll(&p, 1, 0) != 0;
+}
+
 SessionResult MailSession::send(const ComposedMessage &message, const ProgressSink &progress)
 {
     if (!m_curl)
         return {MailCode::NotConnected, QStringLiteral("Not connected to the outgoing server")};
     if (m_settings.protocol == 1)
         return {MailCode::NotConnected, QStringLiteral("A POP3 connection cannot send mail")};
+    if (idleConnectionClosed()) {
+        traceLine(QStringLiteral("* The server has closed the idle connection; connecting again"));
+        const SessionResult again = connect(m_settings);
+        if (!again.ok())
+            return again;
+    }
+    SessionResult result = transfer(message, progress);
+    if (!result.ok() && m_offset == 0 && (result.code == 421 || result.code == CURLE_SEND_ERROR
+                                          || result.code == CURLE_RECV_ERROR)) {
+        // Closed between the check and the first command: nothing was sent, try once more.
+        traceLine(QStringLiteral("* The connection was lost before the message; connecting again"));
+        const SessionResult again = connect(m_settings);
+        if (!again.ok())
+            return again;
+        result = transfer(message, progress);
+    }
+    return result;
+}
+
+SessionResult MailSession::transfer(const ComposedMessage &message, const ProgressSink &progress)
+{
     CURL *curl = handle(m_curl);
     const QByteArray from = "<" + message.envelopeFrom.toUtf8() + ">";
     struct curl_slist *rcpt = nullptr;

@@ -57,6 +57,8 @@ public:
 
 private:
     SessionResult failure(int curlCode) const;
+    SessionResult transfer(const ComposedMessage &message, const ProgressSink &progress);
+    bool idleConnectionClosed() const;
     void traceLine(const QString &line);
     void noteReply(const QString &line);
     void noteCommand(const QString &line);

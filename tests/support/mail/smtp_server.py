@@ -73,6 +73,7 @@ def run_aiosmtpd(args):
 
 
 class FaultSession:
+    dropped = False  # drop-idle closes only the first connection
     def __init__(self, args, reader, writer):
         self.args, self.reader, self.writer = args, reader, writer
         self.fault = args.mode.split(':', 1)[1]
@@ -107,7 +108,8 @@ class FaultSession:
                 await self.reply('235 2.7.0 Authentication successful')
             elif verb == 'NOOP':
                 await self.reply('250 OK')
-                if self.fault == 'drop-idle':
+                if self.fault == 'drop-idle' and not FaultSession.dropped:
+                    FaultSession.dropped = True
                     # Closes the idle connection after the login, as servers do after a while.
                     await asyncio.sleep(0.2)
                     await self.reply('421 4.4.2 idle too long')
