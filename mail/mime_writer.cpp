@@ -7,7 +7,8 @@
 
 namespace {
 
-constexpr int MaxEncodedWord = 75;
+// Short enough that "Reply-To: " and a word still fit in 78 characters.
+constexpr int MaxEncodedWord = 66;
 constexpr int FoldWidth = 78;
 const QByteArray CRLF("\r\n");
 
