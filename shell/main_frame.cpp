@@ -119,7 +119,7 @@ void CMainFrame::createToolBar()
 {
     m_toolBar = addToolBar(QStringLiteral("Toolbar"));
     m_toolBar->setObjectName(QStringLiteral("toolBar"));
-    m_toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     m_toolBar->setIconSize(QSize(16, 16));
     for (const int id : toolbarItems()) {
         if (id == 0) {
