@@ -180,6 +180,8 @@ void CTalkpostView::SetPaneText(const QString &text)
 
 bool CTalkpostView::OnCommand(int id)
 {
+    if (!mayRunCommand(id))
+        return true;
     switch (id) {
     case Ids::CmdNew: OnNewMessage(); break;
     case Ids::CmdAttachment:
@@ -225,6 +227,8 @@ std::optional<bool> CTalkpostView::commandEnabled(int id) const
 
 bool CTalkpostView::closeRequested()
 {
+    if (!ConfirmDiscardRecording())
+        return false;
     g_closeRequested = 1;
     if (g_compressionIdle)
         return true;
@@ -236,6 +240,10 @@ bool CTalkpostView::closeRequested()
 
 void CTalkpostView::OnProfileSelChange()
 {
+    if (IsMessageLocked() || !ConfirmDiscardRecording()) {
+        m_profileCombo->setCurrentIndex(m_profileIndex);
+        return;
+    }
     SelectProfile(m_profileCombo->currentIndex());
     SaveSettings();
     OnNewMessage();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/mail_event_sink.h"
+#include "mail/cmail.h"
 #include "settings/profile.h"
 #include "shell/frame_client.h"
 
@@ -106,6 +108,12 @@ public:
     void OnMailTrace(const QString &text);
     void OnMailProgress(long sent, long total);
     void OnTestMail();
+    // A message being compressed or sent is locked: Send, Rec, Play, New, Tech Support,
+    // the From box, Settings and the test e-mail are refused or disabled meanwhile.
+    bool IsMessageLocked() const;
+    // False when a recording that was not sent exists and the user does not want it
+    // thrown away ("Discard the recording that was not sent?" answered No).
+    bool ConfirmDiscardRecording();
 
     // Settings and profiles, outbox path and attachments
     void LoadSettings();
@@ -188,6 +196,9 @@ public:
     int m_sendAfterConnect = 0;
     int m_requirePass = 0;
 
+    // The mail control (control 1001)
+    CMail m_mail;
+
     // The form's profile list, in the order of the From box
     std::vector<Profile> m_profiles;
 
@@ -199,9 +210,30 @@ private:
     void showPlaybackDisplay();
     void showProgressDisplay();
 
+    // Mail side
+    friend class MailEventSink;
+    enum class HandedOver { None, Message, TestMail };
+    void composeAndSend();
+    bool composeAttachments();
+    void composeHeaders(const QString &from, const QString &to, const QString &cc, const QString &subject);
+    void abandonComposition(const QString &cause);
+    void restoreRecordingForRetry();
+    void endSendingDisplay();
+    void refreshMessageLock();
+    bool mayRunCommand(int id);
+    void setOutgoingStage();
+    void notifyTray(const QString &text);
+
     QString m_programFolder;
     Prompter *m_prompter;
     CMainFrame *m_frame;
     std::unique_ptr<LogWriter> m_log;
     QHash<int, QTimer *> m_timers;
+
+    HandedOver m_handedOver = HandedOver::None;  // a message given to Action 15, not yet done
+    int m_firstStage = 1;            // the POP3 login of this run is still to come
+    bool m_connectInFlight = false;  // a Connect was started and has not completed
+    qint64 m_sendStartTime = 0;      // seconds since 1970 when the last send started
+    bool m_lockApplied = false;      // the controls show the message lock
+    MailEventSink m_mailSink{this};  // after m_mail: events bound once the control exists
 };
