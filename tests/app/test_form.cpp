@@ -184,6 +184,7 @@ void FormTest::newMessageDiscardsTheRecording()
     h.view().m_recipient = QStringLiteral("a@b.org");
     h.view().m_phone = QStringLiteral("555");
     h.view().EnableButton(Ids::PlayButton, true);
+    h.prompter().answerNext(true);  // "Discard the recording that was not sent?"
     h.view().OnCommand(Ids::CmdNew);
     QVERIFY(!QFile::exists(recording));
     QVERIFY(h.view().m_recordingFile.isEmpty());
@@ -275,6 +276,7 @@ void FormTest::closeWaitsForRunningCompression()
     QVERIFY(QTest::qWaitForWindowExposed(&h.frame()));
     g_compressionIdle = 0;
     h.view().m_recipient = QStringLiteral("x@y.org");
+    h.prompter().answerNext(true);  // "Discard the recording that was not sent?"
     QVERIFY(!h.frame().close());
     QVERIFY(h.frame().isVisible());
     QCOMPARE(g_closeRequested, 1);
