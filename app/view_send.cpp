@@ -61,6 +61,15 @@ MediaType mediaTypeOf(const QString &path)
     return {"", "binary", "application"};
 }
 
+// The host part of an address made from the outgoing server: its name without a port.
+QString addressHost(const QString &host)
+{
+    const QString h = host.trimmed();
+    if (h.startsWith(QLatin1Char('[')))
+        return h.section(QLatin1Char(']'), 0, 0).mid(1);
+    return h.count(QLatin1Char(':')) == 1 ? h.section(QLatin1Char(':'), 0, 0) : h;
+}
+
 QString footer()
 {
     return QStringLiteral("\n\n\n\n\n\n") + QString(110, QLatin1Char('-')) + QLatin1Char('\n')
@@ -133,7 +142,7 @@ void CTalkpostView::composeAndSend()
     UpdateData(true);
     m_sendStartTime = QDateTime::currentSecsSinceEpoch();
     if (m_replyAddress.isEmpty())
-        m_replyAddress = m_user + QLatin1Char('@') + m_host;
+        m_replyAddress = m_user + QLatin1Char('@') + addressHost(m_host);
     const QString bracketed = QStringLiteral("<%1>").arg(m_replyAddress);
     m_mail.SetBlocking(true);
     m_mail.SetReplyTo(m_replyAddress);
@@ -247,7 +256,7 @@ void CTalkpostView::OnTestMail()
         AppendLog(QStringLiteral("Cannot send test email: no connection!"));
         return;
     }
-    const QString sender = m_user + QLatin1Char('@') + m_host;
+    const QString sender = m_user + QLatin1Char('@') + addressHost(m_host);
     TestEmailDialog dialog(sender, this);
     if (m_prompter->exec(dialog) != QDialog::Accepted) {
         AppendLog(QStringLiteral("Test aborted."));

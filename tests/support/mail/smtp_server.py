@@ -7,7 +7,7 @@ Modes:
   plain     aiosmtpd without TLS and without AUTH
   tls-only  aiosmtpd with STARTTLS, no AUTH
   fault:NAME a hand-written server that misbehaves on purpose:
-            greet554, mail451, rcpt550, data552, data451, drop-data, stall, drop-idle
+            greet554, mail451, rcpt550, data552, data451, drop-data, stall, drop-idle, slow
 Every accepted message is stored as msg-N.eml with its envelope in msg-N.json.
 Prints "READY <port>" once listening.
 """
@@ -140,6 +140,9 @@ class FaultSession:
                     if chunk == b'.\r\n':
                         break
                     data += chunk
+                if self.fault == 'slow':
+                    # Takes its time to accept, so that a test can act while a message is sent.
+                    await asyncio.sleep(2)
                 if self.fault == 'data552':
                     await self.reply('552 5.3.4 Message size exceeds fixed limit')
                 elif self.fault == 'data451':
