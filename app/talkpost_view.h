@@ -11,8 +11,11 @@
 #include <optional>
 #include <vector>
 
+class AudioInput;
+class AudioOutput;
 class BitmapButton;
 class CMainFrame;
+class CuePlayer;
 class LogWriter;
 class Prompter;
 class QComboBox;
@@ -27,6 +30,9 @@ struct FormServices
 {
     QString programFolder;
     Prompter *prompter = nullptr;
+    // Sound devices; none given means the form has no device to open.
+    AudioInput *audioInput = nullptr;
+    AudioOutput *audioOutput = nullptr;
 };
 
 // The message form: the hub of Orvanto. It owns the message being written, the
@@ -198,10 +204,15 @@ private:
     void showRecordingDisplay();
     void showPlaybackDisplay();
     void showProgressDisplay();
+    void connectAudio(const FormServices &services);
+    void startCapture();
 
     QString m_programFolder;
     Prompter *m_prompter;
     CMainFrame *m_frame;
     std::unique_ptr<LogWriter> m_log;
     QHash<int, QTimer *> m_timers;
+    AudioInput *m_audioInput = nullptr;
+    AudioOutput *m_audioOutput = nullptr;
+    CuePlayer *m_cue = nullptr;
 };
