@@ -45,7 +45,7 @@ grep -qxF "Exec=\"$launcher\"" "$entry" || fail "entry does not start the instal
 home="$work/home"
 mkdir -p "$home" "$work/tmp" "$work/config" "$work/run"
 chmod 700 "$work/run"
-cd /
+cd "$work"
 env -u ORVANTO_HOME HOME="$home" TMPDIR="$work/tmp" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" \
   "$launcher" >"$work/run.log" 2>&1 &
 pid=$!
