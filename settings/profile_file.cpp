@@ -118,7 +118,9 @@ Contents read(const QString &filePath)
 bool write(const QString &filePath, const std::vector<Profile> &profiles)
 {
     QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so a short write (a full disk) shows in write()'s count: a
+    // buffered flush at commit() can drop the rest of the data unreported.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     // The records hold passwords: the new file is the owner's alone.
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
