@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 
 namespace {
 
@@ -84,6 +85,16 @@ int CSettingsDialog::DoModal()
 {
     setResult(0);
     OnInitDialog();
+    // On a first run the main window is not shown yet: centre on the screen.
+    const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+    if ((!owner || !owner->isVisible()) && screen()) {
+        adjustSize();
+        QRect centred = frameGeometry();
+        centred.moveCenter(screen()->availableGeometry().center());
+        move(centred.topLeft());
+    } else {
+        setAttribute(Qt::WA_Moved, false);  // Qt centres it over the main window
+    }
     return prompter().exec(*this);
 }
 

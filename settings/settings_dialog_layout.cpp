@@ -54,21 +54,31 @@ QComboBox *makeList(int id, QWidget *parent)
 }
 
 // A label in the first column of a group, naming the control beside it.
-void addLabel(QGridLayout *grid, const QString &text, QWidget *buddy, int row)
+QLabel *addLabel(QGridLayout *grid, const QString &text, QWidget *buddy, int row)
 {
     auto *label = new QLabel(text, buddy->parentWidget());
     label->setBuddy(buddy);
     buddy->setAccessibleName(text);
     grid->addWidget(label, row, 0);
+    return label;
 }
 
+// Every group has the same three columns: labels, the main controls, and the
+// small controls at their right.
 QGridLayout *groupGrid(QGroupBox *group)
 {
     auto *grid = new QGridLayout(group);
     grid->setColumnStretch(1, 1);
-    grid->setColumnMinimumWidth(0, 72);
     grid->setVerticalSpacing(4);
     return grid;
+}
+
+int widest(std::initializer_list<QWidget *> widgets)
+{
+    int width = 0;
+    for (QWidget *widget : widgets)
+        width = std::max(width, widget->sizeHint().width());
+    return width;
 }
 
 }  // namespace
@@ -114,44 +124,58 @@ void CSettingsDialog::createControls()
 
 void CSettingsDialog::layOutControls()
 {
+    QList<QLabel *> labels;
+    QList<QGridLayout *> grids;
     auto *profile = new QGroupBox(QStringLiteral("Profile "), this);
-    QGridLayout *grid = groupGrid(profile);
-    addLabel(grid, QStringLiteral("Name"), m_nameCombo, 0);
+    QGridLayout *grid = grids.emplaceBack(groupGrid(profile));
+    labels << addLabel(grid, QStringLiteral("Name"), m_nameCombo, 0);
     grid->addWidget(m_nameCombo, 0, 1, 1, 2);
     auto *profileButtons = new QHBoxLayout;
+    profileButtons->addWidget(m_autoConnectCheck);
+    profileButtons->addSpacing(16);
     profileButtons->addStretch(1);
     for (QPushButton *button : {m_newButton, m_deleteButton, m_saveButton})
         profileButtons->addWidget(button);
-    grid->addWidget(m_autoConnectCheck, 1, 0);
-    grid->addLayout(profileButtons, 1, 1, 1, 2);
+    grid->addLayout(profileButtons, 1, 0, 1, 3);
 
     auto *server = new QGroupBox(QStringLiteral("Email Server "), this);
-    grid = groupGrid(server);
-    addLabel(grid, QStringLiteral("Incoming"), m_incomingEdit, 0);
+    grid = grids.emplaceBack(groupGrid(server));
+    labels << addLabel(grid, QStringLiteral("Incoming"), m_incomingEdit, 0);
     grid->addWidget(m_incomingEdit, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("[POP3]"), this), 0, 2);
-    addLabel(grid, QStringLiteral("Outgoing"), m_outgoingEdit, 1);
+    auto *pop3 = new QLabel(QStringLiteral("[POP3]"), this);
+    grid->addWidget(pop3, 0, 2);
+    labels << addLabel(grid, QStringLiteral("Outgoing"), m_outgoingEdit, 1);
     grid->addWidget(m_outgoingEdit, 1, 1);
     grid->addWidget(m_protocolCombo, 1, 2);
     grid->addWidget(m_requirePassCheck, 2, 1, 1, 2);
 
     auto *account = new QGroupBox(QStringLiteral("Account "), this);
-    grid = groupGrid(account);
-    addLabel(grid, QStringLiteral("User Name"), m_userEdit, 0);
+    grid = grids.emplaceBack(groupGrid(account));
+    labels << addLabel(grid, QStringLiteral("User Name"), m_userEdit, 0);
     grid->addWidget(m_userEdit, 0, 1);
     grid->addWidget(m_testButton, 0, 2);
-    addLabel(grid, QStringLiteral("Password"), m_passwordEdit, 1);
+    labels << addLabel(grid, QStringLiteral("Password"), m_passwordEdit, 1);
     grid->addWidget(m_passwordEdit, 1, 1);
     grid->addWidget(m_savePassCheck, 1, 2);
-    addLabel(grid, QStringLiteral("Reply Address"), m_replyEdit, 2);
+    labels << addLabel(grid, QStringLiteral("Reply Address"), m_replyEdit, 2);
     grid->addWidget(m_replyEdit, 2, 1, 1, 2);
 
     auto *audio = new QGroupBox(QStringLiteral("Audio Properties "), this);
-    grid = groupGrid(audio);
-    addLabel(grid, QStringLiteral("Microphone"), m_inputCombo, 0);
-    grid->addWidget(m_inputCombo, 0, 1);
-    addLabel(grid, QStringLiteral("Speakers"), m_outputCombo, 1);
-    grid->addWidget(m_outputCombo, 1, 1);
+    grid = grids.emplaceBack(groupGrid(audio));
+    labels << addLabel(grid, QStringLiteral("Microphone"), m_inputCombo, 0);
+    grid->addWidget(m_inputCombo, 0, 1, 1, 2);
+    labels << addLabel(grid, QStringLiteral("Speakers"), m_outputCombo, 1);
+    grid->addWidget(m_outputCombo, 1, 1, 1, 2);
+
+    // The edits of all four groups line up, as in the template.
+    int labelWidth = 0;
+    for (const QLabel *label : labels)
+        labelWidth = std::max(labelWidth, label->sizeHint().width());
+    const int sideWidth = widest({pop3, m_protocolCombo, m_testButton, m_savePassCheck});
+    for (QGridLayout *each : grids) {
+        each->setColumnMinimumWidth(0, labelWidth);
+        each->setColumnMinimumWidth(2, sideWidth);
+    }
 
     // Controls created before their group box are moved into it by the layouts.
     auto *buttons = new QHBoxLayout;

@@ -1,7 +1,6 @@
 // The settings dialog driven as the user would: profiles saved, replaced, deleted
 // and chosen, the questions asked on the way, the device lists and the Test button.
 
-#include "resources/resource_ids.h"
 #include "settings/profile_file.h"
 #include "settings/settings_dialog.h"
 #include "tests/support/scripted_prompter.h"
@@ -9,8 +8,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -86,7 +83,6 @@ class TestSettingsDialog : public QObject
 private slots:
     void firstRunOkSavesNewProfile();
     void saveReplacesExactNameAndAppendsOtherCase();
-    void passwordIsSavedOnlyWhenKept();
     void deleteRefusedForLastAndDeferredToFile();
     void newThenOtherSelectionAsksToSave();
     void newOkNoLoadsFirstProfile();
@@ -94,7 +90,6 @@ private slots:
     void emptyNameIsRefused();
     void devicesAndAutoConnect();
     void testButtonHoldsTheDialog();
-    void controlsOfTheTemplate();
 };
 
 void TestSettingsDialog::firstRunOkSavesNewProfile()
@@ -137,24 +132,6 @@ void TestSettingsDialog::saveReplacesExactNameAndAppendsOtherCase()
     // Only the saved profile carries the mark.
     QCOMPARE(stored[0].selected + stored[1].selected + stored[2].selected, 1);
     QCOMPARE(stored[2].selected, 1);
-}
-
-void TestSettingsDialog::passwordIsSavedOnlyWhenKept()
-{
-    Fixture f({profile("Home")}, QStringLiteral("Home"));
-    f.open();
-    type(f.dialog.m_passwordEdit, QStringLiteral("typed"));
-    f.dialog.m_savePassCheck->setChecked(false);
-    f.dialog.m_saveButton->click();
-    QFile file(f.path());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll().mid(ProfileFile::PasswordOffset, 256), QByteArray(256, '\0'));
-    QCOMPARE(f.dialog.m_password, QStringLiteral("typed"));  // the dialog keeps it for this run
-
-    f.dialog.m_savePassCheck->setChecked(true);
-    f.dialog.m_saveButton->click();
-    QCOMPARE(f.stored()[0].password, QStringLiteral("typed"));
-    QCOMPARE(f.stored()[0].savePass, 1);
 }
 
 void TestSettingsDialog::deleteRefusedForLastAndDeferredToFile()
@@ -336,42 +313,6 @@ void TestSettingsDialog::testButtonHoldsTheDialog()
     QTest::keyClick(&f.dialog, Qt::Key_Escape);
     QVERIFY(!f.dialog.isVisible());
     QCOMPARE(f.dialog.result(), int(QDialog::Rejected));
-}
-
-void TestSettingsDialog::controlsOfTheTemplate()
-{
-    CSettingsDialog dialog;
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Settings"));
-    QStringList groups;
-    for (const QGroupBox *group : dialog.findChildren<QGroupBox *>())
-        groups << group->title();
-    QCOMPARE(groups, (QStringList{QStringLiteral("Profile "), QStringLiteral("Email Server "),
-                                  QStringLiteral("Account "), QStringLiteral("Audio Properties ")}));
-    const std::pair<int, QString> buttons[] = {
-        {Ids::SettingsNewButton, QStringLiteral("New")},   {Ids::SettingsDeleteButton, QStringLiteral("Delete")},
-        {Ids::SettingsSaveButton, QStringLiteral("Save")}, {Ids::SettingsTestButton, QStringLiteral("Test")},
-        {Ids::ResultCancel, QStringLiteral("Cancel")},     {Ids::ResultOk, QStringLiteral("OK")},
-    };
-    for (const auto &[id, text] : buttons) {
-        const auto *button = dialog.findChild<QPushButton *>(QString::number(id));
-        QVERIFY2(button, qPrintable(text));
-        QCOMPARE(button->text(), text);
-    }
-    QStringList labels;
-    for (const QLabel *label : dialog.findChildren<QLabel *>())
-        labels << label->text();
-    for (const char *text : {"Name", "Incoming", "[POP3]", "Outgoing", "User Name", "Password", "Reply Address",
-                             "Microphone", "Speakers"})
-        QVERIFY2(labels.contains(QLatin1String(text)), text);
-    for (int id : {Ids::SettingsIncomingEdit, Ids::SettingsOutgoingEdit, Ids::SettingsUserEdit,
-                   Ids::SettingsPasswordEdit, Ids::SettingsReplyEdit})
-        QVERIFY(dialog.findChild<QLineEdit *>(QString::number(id)));
-    QCOMPARE(dialog.m_passwordEdit->echoMode(), QLineEdit::Password);
-    QCOMPARE(dialog.m_protocolCombo->itemText(0), QStringLiteral("SMTP"));
-    QCOMPARE(dialog.m_protocolCombo->itemText(1), QStringLiteral("ESMTP"));
-    QCOMPARE(dialog.m_savePassCheck->layoutDirection(), Qt::RightToLeft);
-    QCOMPARE(dialog.m_requirePassCheck->text(), QStringLiteral("Outgoing server requires password"));
-    QVERIFY(dialog.m_okButton->isDefault());
 }
 
 QTEST_MAIN(TestSettingsDialog)
