@@ -124,6 +124,8 @@ void CSettingsDialog::createControls()
 
 void CSettingsDialog::layOutControls()
 {
+    // The controls were created on the dialog; each group's layout moves its own
+    // controls into the group box.
     QList<QLabel *> labels;
     QList<QGridLayout *> grids;
     auto *profile = new QGroupBox(QStringLiteral("Profile "), this);
@@ -177,7 +179,6 @@ void CSettingsDialog::layOutControls()
         each->setColumnMinimumWidth(2, sideWidth);
     }
 
-    // Controls created before their group box are moved into it by the layouts.
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(m_cancelButton);
