@@ -31,6 +31,7 @@ void LogWriter::write(const QString &piece)
     // The text box keeps bare line feeds; the position counts CR LF as two characters.
     QString shown = piece;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.remove(QLatin1Char('\r'));
     QTextCursor cursor(m_edit->document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(shown);

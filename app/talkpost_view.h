@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settings/profile.h"
+#include "settings/settings_dialog.h"
 #include "shell/frame_client.h"
 
 #include <QHash>
@@ -136,6 +137,10 @@ public:
     const QString &programFolder() const { return m_programFolder; }
     CMainFrame *frame() const { return m_frame; }
     Prompter *prompter() const { return m_prompter; }
+
+    // The settings dialog, constructed with the form; its fields survive between
+    // openings.
+    CSettingsDialog m_settingsDialog{this};
 
     // Controls of the form
     QComboBox *m_profileCombo = nullptr;

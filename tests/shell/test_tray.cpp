@@ -1,0 +1,42 @@
+#include "resources/resource_ids.h"
+#include "shell/main_frame.h"
+
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTest>
+
+// Runs on a real X display with a tray (see with-tray-display.sh).
+class TrayTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void hideSlidesIntoTheTrayAndRestoreCentres();
+};
+
+void TrayTest::hideSlidesIntoTheTrayAndRestoreCentres()
+{
+    QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
+    CMainFrame frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    frame.move(30, 40);
+    QTRY_COMPARE(frame.pos(), QPoint(30, 40));
+    const QSize before = frame.size();
+
+    frame.dispatch(Ids::CmdHide);
+    QVERIFY(!frame.isVisible());
+    QVERIFY(frame.trayIcon()->isVisible());
+    QVERIFY(frame.isHiddenInTray());
+
+    frame.dispatch(Ids::CmdRestore);
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QVERIFY(!frame.trayIcon()->isVisible());
+    QCOMPARE(frame.size(), before);
+    const QPoint centre = frame.screen()->availableGeometry().center();
+    QTRY_VERIFY(qAbs(frame.frameGeometry().center().x() - centre.x()) <= 2);
+    QVERIFY(qAbs(frame.frameGeometry().center().y() - centre.y()) <= 2);
+}
+
+QTEST_MAIN(TrayTest)
+#include "test_tray.moc"

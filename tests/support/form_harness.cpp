@@ -1,0 +1,27 @@
+#include "tests/support/form_harness.h"
+
+#include <QPlainTextEdit>
+
+FormHarness::FormHarness(const FormServices &extra)
+    : m_previousDir(QDir::currentPath())
+{
+    QDir::setCurrent(m_folder.path());
+    FormServices services = extra;
+    services.programFolder = m_folder.path();
+    services.prompter = &m_prompter;
+    m_frame = std::make_unique<CMainFrame>();
+    m_view = new CTalkpostView(services, m_frame.get());
+    m_frame->setCentralWidget(m_view);
+    m_frame->setClient(m_view);
+}
+
+FormHarness::~FormHarness()
+{
+    m_frame.reset();
+    QDir::setCurrent(m_previousDir);
+}
+
+QString FormHarness::log() const
+{
+    return m_frame->logEdit()->toPlainText();
+}

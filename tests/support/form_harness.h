@@ -1,0 +1,34 @@
+#pragma once
+
+#include "app/talkpost_view.h"
+#include "shell/main_frame.h"
+#include "tests/support/scripted_prompter.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <memory>
+
+// A real main frame and message form in a fresh program folder, with prompts
+// answered by a script. The current directory is the program folder while the
+// harness lives, as at a real start, and is restored afterwards.
+class FormHarness
+{
+public:
+    explicit FormHarness(const FormServices &extra = {});
+    ~FormHarness();
+
+    CMainFrame &frame() { return *m_frame; }
+    CTalkpostView &view() { return *m_view; }
+    ScriptedPrompter &prompter() { return m_prompter; }
+    QString programFolder() const { return m_folder.path(); }
+    QString outbox() const { return QDir(m_folder.path()).filePath(QStringLiteral("emsg")); }
+    // The log window's text with its line breaks.
+    QString log() const;
+
+private:
+    QString m_previousDir;
+    QTemporaryDir m_folder;
+    ScriptedPrompter m_prompter;
+    std::unique_ptr<CMainFrame> m_frame;
+    CTalkpostView *m_view = nullptr;
+};
