@@ -49,6 +49,11 @@ void CTalkpostView::OnAttach()
         UpdateData(false);
         return;
     }
+    // A missing recording ends here quietly; the rewrite would create an empty one.
+    if (!QFileInfo(m_recordingFile).isFile()) {
+        UpdateData(false);
+        return;
+    }
     // 16-bit data compressed as 8-bit would be sent as noise.
     if (!NarrowTo8Bit(m_recordingFile)) {
         AppendLog(QStringLiteral("Connot attach voice file"));
