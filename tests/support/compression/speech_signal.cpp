@@ -60,7 +60,7 @@ QByteArray speechLike16(int sampleCount, quint32 seed)
             double value = 0.0;
             for (int k = 1; k <= 40 && k * pitch < 3800.0; ++k) {
                 phase[k - 1] += 2.0 * Pi * k * pitch / Rate;
-                value += formantGain(k * pitch, formants) * std::sin(phase[k - 1]) / std::sqrt(double(k));
+                value += formantGain(k * pitch, formants) * std::sin(phase[k - 1]) / double(k);
             }
             const double envelope = std::sin(Pi * t);
             signal[at] = value * envelope * envelope;
