@@ -3,6 +3,8 @@
 #include <QMetaObject>
 #include <QObject>
 
+#include <system_error>
+
 CWaveCompressor::CWaveCompressor() : m_receiver(std::make_unique<QObject>()) {}
 
 CWaveCompressor::~CWaveCompressor()
@@ -19,7 +21,14 @@ bool CWaveCompressor::StartThread()
     if (m_worker.joinable())
         m_worker.join();
     m_running = true;
-    m_worker = std::thread(CompressionThreadProc, this);
+    try {
+        m_worker = std::thread(CompressionThreadProc, this);
+    } catch (const std::system_error &) {
+        // No thread to be had: the job ends as failed, reported like any other end.
+        m_lastError = CompressionError::NoWorker;
+        QMetaObject::invokeMethod(
+            m_receiver.get(), [this] { finishJob(0); }, Qt::QueuedConnection);
+    }
     return true;
 }
 

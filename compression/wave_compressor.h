@@ -30,7 +30,8 @@ public:
     // The name of the target's invokable method taking the result, e.g. "OnCompressionComplete".
     void SetNotifyMessage(const char *method) { m_notifyMessage = method; }
 
-    // Starts the job; false, starting nothing, while another one runs.
+    // Starts the job; false, starting nothing, while another one runs. Otherwise the
+    // end is always reported, as a failure when no worker thread could be started.
     bool StartThread();
     // True from StartThread until the end has been handed to the notify target.
     bool IsRunning() const { return m_running; }

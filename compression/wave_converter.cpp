@@ -145,6 +145,7 @@ QString CWaveConverter::GetLastErrorText() const
     case TempWrite: return QStringLiteral("cannot write the temporary file ") + m_tempPath;
     case WaveHeader:
     case WaveCreate: return QStringLiteral("cannot create the voice file ") + m_wavePath;
+    case NoWorker: return QStringLiteral("no worker thread could be started");
     default: return QStringLiteral("the voice file was not written whole: ") + m_wavePath;
     }
 }

@@ -22,6 +22,7 @@ constexpr int TempCreate = 13;       // the temporary stream cannot be created
 constexpr int SourceRead = 14;       // the source could not be read whole
 constexpr int AdpcmDecode = 15;      // the ADPCM source could not be decoded
 constexpr int TempWrite = 16;        // the temporary stream could not be written whole
+constexpr int NoWorker = 17;         // no worker thread could be started
 }  // namespace CompressionError
 
 // Formats, paths and lengths of one compression, and every file and conversion step
