@@ -2,6 +2,7 @@
 
 #include "compression/adpcm.h"
 #include "compression/wave_converter.h"
+#include "tests/support/compression/test_files.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -9,20 +10,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using CompressionTestSupport::readAll;
+using CompressionTestSupport::writeAll;
+
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 QByteArray eightBit(const std::vector<qint16> &samples)
 {
@@ -138,7 +129,7 @@ void TestAdpcm::byteDecodesHighNibbleFirst()
     const QString path = dir.filePath(QStringLiteral("voice.adp"));
     QByteArray source(256, '\x55');
     source.append('\x70');
-    writeAll(path, source);
+    QVERIFY(writeAll(path, source));
 
     CWaveConverter converter;
     QCOMPARE(converter.SetSourceFile(path), 1);
@@ -157,13 +148,13 @@ void TestAdpcm::fileKeepsLeadingBlockAndDoublesTheRest()
     for (int i = 0; i < 256; ++i)
         leading[i] = char(i);
 
-    writeAll(path, leading);
+    QVERIFY(writeAll(path, leading));
     CWaveConverter exact;
     QCOMPARE(exact.SetSourceFile(path), 1);
     QCOMPARE(exact.DecodeAdpcmFile(), 1);
     QCOMPARE(readAll(path), leading);
 
-    writeAll(path, leading + QByteArray(44, '\x77'));
+    QVERIFY(writeAll(path, leading + QByteArray(44, '\x77')));
     CWaveConverter longer;
     QCOMPARE(longer.SetSourceFile(path), 1);
     QCOMPARE(longer.DecodeAdpcmFile(), 1);
@@ -178,7 +169,7 @@ void TestAdpcm::shortFileIsPaddedToTheLeadingBlock()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("voice.adp"));
-    writeAll(path, "abc");
+    QVERIFY(writeAll(path, "abc"));
     CWaveConverter converter;
     QCOMPARE(converter.SetSourceFile(path), 1);
     QCOMPARE(converter.DecodeAdpcmFile(), 1);
@@ -190,7 +181,7 @@ void TestAdpcm::fileThatCannotBeDecodedStaysAsItWas()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("voice.adp"));
     const QByteArray source = QByteArray(256, '\x11') + QByteArray(10, '\x37');
-    writeAll(path, source);
+    QVERIFY(writeAll(path, source));
     CWaveConverter converter;
     QCOMPARE(converter.SetSourceFile(path), 1);
     // A folder where the output file should go: it cannot be created.

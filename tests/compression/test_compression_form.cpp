@@ -9,6 +9,7 @@
 #include "tests/support/compression/gsm_wave.h"
 #include "tests/support/compression/speech_signal.h"
 #include "tests/support/scripted_prompter.h"
+#include "tests/support/compression/test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,18 +23,6 @@
 using namespace CompressionTestSupport;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size() && f.flush();
-}
 
 // The 16-bit recording as it is after narrowing and widening: low bytes zero.
 QByteArray highBytesOnly(QByteArray sixteenBit)

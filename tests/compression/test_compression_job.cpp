@@ -4,6 +4,7 @@
 #include "compression/voice_compressor.h"
 #include "tests/support/compression/gsm_wave.h"
 #include "tests/support/compression/speech_signal.h"
+#include "tests/support/compression/test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,18 +18,6 @@
 using namespace CompressionTestSupport;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size() && f.flush();
-}
 
 // Receives the end of a job the way the form does.
 class Receiver : public QObject

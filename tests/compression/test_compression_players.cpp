@@ -4,6 +4,7 @@
 #include "compression/voice_compressor.h"
 #include "tests/support/compression/gsm_wave.h"
 #include "tests/support/compression/speech_signal.h"
+#include "tests/support/compression/test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,12 +16,6 @@
 using namespace CompressionTestSupport;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // Runs a tool; its error output when it failed, empty when it succeeded.
 QString run(const QString &program, const QStringList &arguments)

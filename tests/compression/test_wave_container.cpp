@@ -3,6 +3,7 @@
 
 #include "compression/wave_converter.h"
 #include "tests/support/compression/gsm_wave.h"
+#include "tests/support/compression/test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,21 +14,11 @@
 #include <csignal>
 #include <sys/resource.h>
 
+using CompressionTestSupport::readAll;
 using CompressionTestSupport::readWaveFile;
+using CompressionTestSupport::writeAll;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size() && f.flush();
-}
 
 QByteArray le16(quint16 v)
 {
