@@ -8,7 +8,6 @@
 #include <optional>
 #include <thread>
 
-
 // A conversion run on a worker thread of its own, one job at a time. The end of a job
 // reaches the notify target as a queued call of its method, with the job's result
 // (1 or 0) as the one int argument.
