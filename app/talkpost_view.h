@@ -1,5 +1,6 @@
 #pragma once
 
+#include "compression/voice_compressor.h"
 #include "settings/profile.h"
 #include "settings/settings_dialog.h"
 #include "shell/frame_client.h"
@@ -165,6 +166,9 @@ public:
     QString m_recipient;
     QString m_cc;
     int m_profileIndex = -1;
+
+    // The compression job; it lives as long as the form
+    CVoiceCompressor m_compressor;
 
     // Connection and delivery state
     int m_connected = 0;
