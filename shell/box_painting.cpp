@@ -40,7 +40,7 @@ QStringList creditLines()
 
 QString bottomLine()
 {
-    return QStringLiteral("Copyright 2024-2025 the Orvanto team");
+    return QStringLiteral("Copyright 2026 the Orvanto team");
 }
 
 QRect textRect(const QRect &client)
