@@ -2,9 +2,12 @@
 
 #include "app/leftovers.h"
 #include "app/talkpost_view.h"
+#include "audio/qt_audio_devices.h"
 #include "resources/product.h"
 #include "shell/main_frame.h"
+#include "shell/about_box.h"
 #include "shell/prompter.h"
+#include "shell/splash_box.h"
 
 #include <QDir>
 #include <QScreen>
@@ -32,11 +35,15 @@ bool CTalkpostApp::InitInstance()
     FormServices services;
     services.programFolder = m_programFolder;
     services.prompter = m_prompter.get();
+    // The frame owns the sound devices.
+    services.audioInput = new QtAudioInput(m_frame.get());
+    services.audioOutput = new QtAudioOutput(m_frame.get());
     m_view = new CTalkpostView(services, m_frame.get());
     m_frame->setCentralWidget(m_view);
     m_frame->setClient(m_view);
     connect(&m_instance, &SingleInstance::raiseRequested, m_frame.get(), &CMainFrame::raiseAndAlert);
     connect(&m_instance, &SingleInstance::saveProfileRequested, m_view, &CTalkpostView::SaveSettings);
+    connect(m_frame.get(), &CMainFrame::aboutRequested, this, &CTalkpostApp::OnAppAbout);
     m_view->OnInitialUpdate();
 
     showSplash();
@@ -53,4 +60,13 @@ bool CTalkpostApp::InitInstance()
 
 void CTalkpostApp::showSplash()
 {
+    // The frame owns the box; the box's timer shows the frame again later.
+    m_splash = new CSplashBox(m_frame.get());
+    m_splash->showCentred();
+}
+
+void CTalkpostApp::OnAppAbout()
+{
+    CAboutBox about(m_frame.get());
+    m_prompter->exec(about);
 }

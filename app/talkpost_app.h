@@ -6,6 +6,7 @@
 #include <memory>
 
 class CMainFrame;
+class CSplashBox;
 class CTalkpostView;
 class Prompter;
 
@@ -23,6 +24,10 @@ public:
     CMainFrame *mainFrame() const { return m_frame.get(); }
     CTalkpostView *view() const { return m_view; }
     const QString &programFolder() const { return m_programFolder; }
+    CSplashBox *splash() const { return m_splash; }
+
+    // Help > About: the About box, modal.
+    void OnAppAbout();
 
 private:
     void showSplash();
@@ -32,4 +37,5 @@ private:
     std::unique_ptr<Prompter> m_prompter;
     std::unique_ptr<CMainFrame> m_frame;
     CTalkpostView *m_view = nullptr;
+    CSplashBox *m_splash = nullptr;  // owned by the frame
 };

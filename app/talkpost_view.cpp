@@ -37,6 +37,7 @@ CTalkpostView::CTalkpostView(const FormServices &services, CMainFrame *frame)
         const int command = id;
         connect(widget, &QAbstractButton::clicked, this, [this, command] { OnCommand(command); });
     }
+    connectAudio(services);
 }
 
 CTalkpostView::~CTalkpostView() = default;

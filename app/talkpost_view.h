@@ -1,8 +1,10 @@
 #pragma once
 
 #include "app/mail_event_sink.h"
+#include "compression/voice_compressor.h"
 #include "mail/cmail.h"
 #include "settings/profile.h"
+#include "settings/settings_dialog.h"
 #include "shell/frame_client.h"
 
 #include <QHash>
@@ -13,8 +15,11 @@
 #include <optional>
 #include <vector>
 
+class AudioInput;
+class AudioOutput;
 class BitmapButton;
 class CMainFrame;
+class CuePlayer;
 class LogWriter;
 class Prompter;
 class QComboBox;
@@ -29,6 +34,9 @@ struct FormServices
 {
     QString programFolder;
     Prompter *prompter = nullptr;
+    // Sound devices; none given means the form has no device to open.
+    AudioInput *audioInput = nullptr;
+    AudioOutput *audioOutput = nullptr;
 };
 
 // The message form: the hub of Orvanto. It owns the message being written, the
@@ -139,6 +147,10 @@ public:
     CMainFrame *frame() const { return m_frame; }
     Prompter *prompter() const { return m_prompter; }
 
+    // The settings dialog, constructed with the form; its fields survive between
+    // openings.
+    CSettingsDialog m_settingsDialog{this};
+
     // Controls of the form
     QComboBox *m_profileCombo = nullptr;
     QComboBox *m_recipientCombo = nullptr;
@@ -162,6 +174,9 @@ public:
     QString m_recipient;
     QString m_cc;
     int m_profileIndex = -1;
+
+    // The compression job; it lives as long as the form
+    CVoiceCompressor m_compressor;
 
     // Connection and delivery state
     int m_connected = 0;
@@ -209,6 +224,8 @@ private:
     void showRecordingDisplay();
     void showPlaybackDisplay();
     void showProgressDisplay();
+    void connectAudio(const FormServices &services);
+    void startCapture();
 
     // Mail side
     friend class MailEventSink;
@@ -229,6 +246,9 @@ private:
     CMainFrame *m_frame;
     std::unique_ptr<LogWriter> m_log;
     QHash<int, QTimer *> m_timers;
+    AudioInput *m_audioInput = nullptr;
+    AudioOutput *m_audioOutput = nullptr;
+    CuePlayer *m_cue = nullptr;
 
     HandedOver m_handedOver = HandedOver::None;  // a message given to Action 15, not yet done
     int m_firstStage = 1;            // the POP3 login of this run is still to come

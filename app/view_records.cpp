@@ -2,7 +2,67 @@
 
 #include "app/talkpost_view.h"
 
-void CTalkpostView::LoadRecipientHistory() {}
-void CTalkpostView::AddRecipientToHistory(const QString &) {}
-void CTalkpostView::OnHistory() {}
-void CTalkpostView::OnSentMessages() {}
+#include "records/history_dialog.h"
+#include "records/recipient_history.h"
+#include "records/recorded_messages_dialog.h"
+#include "resources/resource_ids.h"
+#include "shell/prompter.h"
+
+#include <QComboBox>
+
+namespace {
+
+// The To box keeps its list in case-insensitive alphabetical order, whatever order
+// the items come in; equal items keep their arrival order.
+void addSorted(QComboBox *box, const QString &text)
+{
+    int index = box->count();
+    for (int i = 0; i < box->count(); ++i) {
+        if (QString::compare(text, box->itemText(i), Qt::CaseInsensitive) < 0) {
+            index = i;
+            break;
+        }
+    }
+    box->insertItem(index, text);
+}
+
+}  // namespace
+
+void CTalkpostView::LoadRecipientHistory()
+{
+    // Only the list is rebuilt; what the user has typed in the To box stays.
+    const QString typed = m_recipientCombo->currentText();
+    m_recipientCombo->clear();
+    for (const QString &recipient : RecipientHistory(m_programFolder).recipients())
+        addSorted(m_recipientCombo, recipient);
+    m_recipientCombo->setCurrentIndex(-1);
+    m_recipientCombo->setEditText(typed);
+}
+
+void CTalkpostView::AddRecipientToHistory(const QString &recipient)
+{
+    if (m_recipientCombo->findText(recipient, Qt::MatchFixedString) >= 0)
+        return;
+    const QString typed = m_recipientCombo->currentText();
+    addSorted(m_recipientCombo, recipient);
+    m_recipientCombo->setCurrentIndex(-1);
+    m_recipientCombo->setEditText(typed);
+    RecipientHistory(m_programFolder).append(recipient);
+}
+
+void CTalkpostView::OnHistory()
+{
+    CHistoryDialog dialog(m_programFolder, m_prompter, this);
+    m_prompter->exec(dialog);
+    LoadRecipientHistory();
+}
+
+void CTalkpostView::OnSentMessages()
+{
+    CRecordedMessagesDialog dialog(m_programFolder, m_prompter, this);
+    if (m_prompter->exec(dialog) != Ids::ResultAttachFile)
+        return;
+    UpdateData(true);
+    m_attachments += dialog.chosenPath() + QLatin1Char(',');
+    UpdateData(false);
+}

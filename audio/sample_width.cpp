@@ -35,8 +35,10 @@ void makeWritable(const QString &path)
 // puts the converted file in the original's place.
 int rewrite(const QString &path, qint64 blockSize, Convert convert)
 {
+    // Opened for writing as well, so a file that may not be changed is refused; a
+    // missing file must not be created.
     QFile source(path);
-    if (!source.open(QIODevice::ReadWrite))
+    if (!source.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
         return 0;
     const QString tempPath = path + QLatin1Char('_');
     QFile target(tempPath);

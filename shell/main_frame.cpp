@@ -6,6 +6,7 @@
 #include "shell/command_tables.h"
 #include "shell/frame_client.h"
 #include "shell/key_locks.h"
+#include "shell/log_bar.h"
 #include "shell/log_dialog.h"
 #include "shell/status_pane.h"
 
@@ -158,11 +159,8 @@ void CMainFrame::createStatusBar()
 
 void CMainFrame::createLogBar()
 {
-    m_logBar = new QDockWidget(QStringLiteral("Log window"), this);
-    m_logBar->setObjectName(QStringLiteral("logBar"));
-    m_logBar->setFeatures(QDockWidget::NoDockWidgetFeatures);
-    m_logDialog = new CLogDialog(m_logBar);
-    m_logBar->setWidget(m_logDialog);
+    m_logDialog = new CLogDialog(this);
+    m_logBar = new CLogBar(QStringLiteral("Log window"), m_logDialog, this);
     addDockWidget(Qt::BottomDockWidgetArea, m_logBar);
 }
 
@@ -191,6 +189,11 @@ void CMainFrame::createTray()
             break;
         }
     });
+}
+
+QDockWidget *CMainFrame::logBar() const
+{
+    return m_logBar;
 }
 
 QPlainTextEdit *CMainFrame::logEdit() const

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QRect>
 
+class CLogBar;
 class CLogDialog;
 class FrameClient;
 class QDockWidget;
@@ -29,7 +30,8 @@ public:
     StatusPane *statusPane() const { return m_statusPane; }
     QPlainTextEdit *logEdit() const;
     CLogDialog *logDialog() const { return m_logDialog; }
-    QDockWidget *logBar() const { return m_logBar; }
+    QDockWidget *logBar() const;
+    CLogBar *dockingLogBar() const { return m_logBar; }
     QToolBar *toolBar() const { return m_toolBar; }
     QSystemTrayIcon *trayIcon() const { return m_tray; }
     QMenu *trayMenu() const { return m_trayMenu; }
@@ -76,7 +78,7 @@ private:
     StatusPane *m_statusPane = nullptr;
     QLabel *m_lockIndicators[3] = {nullptr, nullptr, nullptr};
     CLogDialog *m_logDialog = nullptr;
-    QDockWidget *m_logBar = nullptr;
+    CLogBar *m_logBar = nullptr;
     QSystemTrayIcon *m_tray = nullptr;
     QMenu *m_trayMenu = nullptr;
     QRect m_savedRect;

@@ -1,11 +1,17 @@
 #include "tests/support/form_harness.h"
 
+#include "settings/profile_file.h"
+#include "settings/settings_store.h"
+
 #include <QPlainTextEdit>
+#include <QSettings>
 
 FormHarness::FormHarness(const FormServices &extra)
     : m_previousDir(QDir::currentPath())
 {
     QDir::setCurrent(m_folder.path());
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvanto"), QStringLiteral("Orvanto"))
+        .clear();
     FormServices services = extra;
     services.programFolder = m_folder.path();
     services.prompter = &m_prompter;
@@ -24,4 +30,22 @@ FormHarness::~FormHarness()
 QString FormHarness::log() const
 {
     return m_frame->logEdit()->toPlainText();
+}
+
+void FormHarness::useProfile(const Profile &profile)
+{
+    ProfileFile::write(ProfileFile::path(m_folder.path()), {profile});
+    StoredSettings settings;
+    settings.name = profile.name;
+    settings.host = profile.outgoing;
+    settings.incoming = profile.incoming;
+    settings.user = profile.user;
+    settings.pass = profile.password;
+    settings.savePass = profile.savePass;
+    settings.requirePass = profile.requirePass;
+    settings.reply = profile.reply;
+    settings.protocol = profile.protocol;
+    settings.input = profile.inputDevice;
+    settings.output = profile.outputDevice;
+    SettingsStore::save(settings);
 }

@@ -9,7 +9,7 @@
 #include <memory>
 
 // A real main frame and message form in a fresh program folder, with prompts
-// answered by a script. The current directory is the program folder while the
+// answered by a script, and an empty settings store. The current directory is the program folder while the
 // harness lives, as at a real start, and is restored afterwards.
 class FormHarness
 {
@@ -24,6 +24,9 @@ public:
     QString outbox() const { return QDir(m_folder.path()).filePath(QStringLiteral("emsg")); }
     // The log window's text with its line breaks.
     QString log() const;
+    // Makes the profile the only stored one and the current settings, so the form
+    // starts as on any run after the first.
+    void useProfile(const Profile &profile);
 
 private:
     QString m_previousDir;

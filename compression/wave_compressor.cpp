@@ -1,0 +1,74 @@
+#include "compression/wave_compressor.h"
+
+#include <QMetaObject>
+#include <QObject>
+
+#include <system_error>
+
+CWaveCompressor::CWaveCompressor() : m_receiver(std::make_unique<QObject>()) {}
+
+CWaveCompressor::~CWaveCompressor()
+{
+    // The worker only uses this object; let it end before the object goes.
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+bool CWaveCompressor::StartThread()
+{
+    if (m_running)
+        return false;
+    if (m_worker.joinable())
+        m_worker.join();
+    m_running = true;
+    try {
+        m_worker = std::thread(CompressionThreadProc, this);
+    } catch (const std::system_error &) {
+        // No thread to be had: the job ends as failed, reported like any other end.
+        m_lastError = CompressionError::NoWorker;
+        QMetaObject::invokeMethod(
+            m_receiver.get(), [this] { finishJob(0); }, Qt::QueuedConnection);
+    }
+    return true;
+}
+
+void CWaveCompressor::CompressionThreadProc(CWaveCompressor *job)
+{
+    const int result = job->Compress();
+    // The queued call is the only hand-over back to the creating thread.
+    QMetaObject::invokeMethod(
+        job->m_receiver.get(), [job, result] { job->finishJob(result); }, Qt::QueuedConnection);
+}
+
+void CWaveCompressor::finishJob(int result)
+{
+    if (m_worker.joinable())
+        m_worker.join();
+    m_running = false;
+    // Settings changed during the job; m_lastError still tells how the job ended.
+    if (m_pendingFormatTag)
+        m_formatTag = *m_pendingFormatTag;
+    if (m_pendingInputFormat)
+        m_inputFormat = *m_pendingInputFormat;
+    m_pendingFormatTag.reset();
+    m_pendingInputFormat.reset();
+    if (m_notifyWindow && !m_notifyMessage.isEmpty())
+        QMetaObject::invokeMethod(m_notifyWindow.data(), m_notifyMessage.constData(), Qt::DirectConnection,
+                                  Q_ARG(int, result));
+}
+
+void CWaveCompressor::SetCompressionType(int formatTag)
+{
+    if (m_running)
+        m_pendingFormatTag = formatTag;
+    else
+        CWaveConverter::SetCompressionType(formatTag);
+}
+
+void CWaveCompressor::SetSourceFormat(int code)
+{
+    if (m_running)
+        m_pendingInputFormat = code;
+    else
+        CWaveConverter::SetSourceFormat(code);
+}

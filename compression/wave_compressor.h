@@ -1,0 +1,53 @@
+#pragma once
+
+#include "compression/wave_converter.h"
+
+#include <QByteArray>
+#include <QPointer>
+#include <memory>
+#include <optional>
+#include <thread>
+
+// A conversion run on a worker thread of its own, one job at a time. The end of a job
+// reaches the notify target as a queued call of its method, with the job's result
+// (1 or 0) as the one int argument.
+//
+// Threads: the object is created, configured and read on the user-interface thread.
+// While a job runs only the worker touches the converter's fields; settings changed
+// meanwhile are kept and take effect when the job has ended. The destructor waits
+// for a running worker.
+class CWaveCompressor : public CWaveConverter
+{
+public:
+    CWaveCompressor();
+    ~CWaveCompressor() override;
+    CWaveCompressor(const CWaveCompressor &) = delete;
+    CWaveCompressor &operator=(const CWaveCompressor &) = delete;
+
+    void SetNotifyWindow(QObject *target) { m_notifyWindow = target; }
+    // The name of the target's invokable method taking the result, e.g. "OnCompressionComplete".
+    void SetNotifyMessage(const char *method) { m_notifyMessage = method; }
+
+    // Starts the job; false, starting nothing, while another one runs. Otherwise the
+    // end is always reported, as a failure when no worker thread could be started.
+    bool StartThread();
+    // True from StartThread until the end has been handed to the notify target.
+    bool IsRunning() const { return m_running; }
+
+    // As the converter's, but kept for the next job while one runs.
+    void SetCompressionType(int formatTag);
+    void SetSourceFormat(int code);
+
+    QPointer<QObject> m_notifyWindow;
+    QByteArray m_notifyMessage;
+
+private:
+    static void CompressionThreadProc(CWaveCompressor *job);
+    void finishJob(int result);
+
+    std::unique_ptr<QObject> m_receiver; // lives on the creating thread, receives the end
+    std::thread m_worker;
+    bool m_running = false;
+    std::optional<int> m_pendingFormatTag;
+    std::optional<int> m_pendingInputFormat;
+};

@@ -1,0 +1,377 @@
+#include "settings/settings_dialog.h"
+
+#include "settings/profile_file.h"
+#include "shell/prompter.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+const QString NewProfileName = QStringLiteral("New Profile");
+const QString SaveQuestion = QStringLiteral("Do you want to save the current profile?");
+
+// Used only when the form has not handed its prompter over.
+WidgetPrompter &fallbackPrompter()
+{
+    static WidgetPrompter prompter;
+    return prompter;
+}
+
+// A list box without a selection keeps the index it was given.
+void takeIndex(const QComboBox *box, int &index)
+{
+    if (box->currentIndex() >= 0)
+        index = box->currentIndex();
+}
+
+}  // namespace
+
+CSettingsDialog::CSettingsDialog(QWidget *parent)
+    : QDialog(parent)
+{
+    createControls();
+    layOutControls();
+    connectControls();
+}
+
+CSettingsDialog::~CSettingsDialog() = default;
+
+void CSettingsDialog::connectControls()
+{
+    connect(m_nameCombo, QOverload<int>::of(&QComboBox::activated), this, &CSettingsDialog::OnProfileChange);
+    connect(m_nameCombo->lineEdit(), &QLineEdit::textEdited, this, [this](const QString &text) { m_nameText = text; });
+    connect(m_newButton, &QPushButton::clicked, this, &CSettingsDialog::OnNewProfile);
+    connect(m_deleteButton, &QPushButton::clicked, this, &CSettingsDialog::DeleteProfile);
+    connect(m_saveButton, &QPushButton::clicked, this, &CSettingsDialog::OnSaveProfile);
+    connect(m_testButton, &QPushButton::clicked, this, &CSettingsDialog::OnTestAccount);
+    connect(m_okButton, &QPushButton::clicked, this, &CSettingsDialog::OnOK);
+    connect(m_cancelButton, &QPushButton::clicked, this, &CSettingsDialog::reject);
+    for (QComboBox *box : {m_inputCombo, m_outputCombo})
+        connect(box, QOverload<int>::of(&QComboBox::activated), this, [this] { UpdateData(true); });
+}
+
+void CSettingsDialog::setDeviceNames(const QStringList &input, const QStringList &output)
+{
+    m_inputNames = input;
+    m_outputNames = output;
+}
+
+Prompter &CSettingsDialog::prompter() const
+{
+    return m_prompter ? *m_prompter : fallbackPrompter();
+}
+
+void CSettingsDialog::message(const QString &text)
+{
+    prompter().message(this, text);
+}
+
+bool CSettingsDialog::ask(const QString &text)
+{
+    return prompter().ask(this, text);
+}
+
+QString CSettingsDialog::profilesPath() const
+{
+    return ProfileFile::path(m_programFolder);
+}
+
+int CSettingsDialog::DoModal()
+{
+    setResult(0);
+    OnInitDialog();
+    // On a first run the main window is not shown yet: centre on the screen.
+    const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+    if ((!owner || !owner->isVisible()) && screen()) {
+        adjustSize();
+        QRect centred = frameGeometry();
+        centred.moveCenter(screen()->availableGeometry().center());
+        move(centred.topLeft());
+    } else {
+        setAttribute(Qt::WA_Moved, false);  // Qt centres it over the main window
+    }
+    return prompter().exec(*this);
+}
+
+void CSettingsDialog::UpdateData(bool saveAndValidate)
+{
+    if (saveAndValidate) {
+        m_name = m_nameText;
+        m_autoConnect = m_autoConnectCheck->isChecked();
+        takeIndex(m_protocolCombo, m_protocol);
+        m_user = m_userEdit->text();
+        takeIndex(m_inputCombo, m_inputDevice);
+        takeIndex(m_outputCombo, m_outputDevice);
+        m_password = m_passwordEdit->text();
+        m_reply = m_replyEdit->text();
+        m_incoming = m_incomingEdit->text();
+        m_outgoing = m_outgoingEdit->text();
+        m_savePass = m_savePassCheck->isChecked();
+        m_requirePass = m_requirePassCheck->isChecked();
+    } else {
+        showName();
+        m_autoConnectCheck->setChecked(m_autoConnect);
+        m_protocolCombo->setCurrentIndex(m_protocol);
+        m_userEdit->setText(m_user);
+        m_inputCombo->setCurrentIndex(m_inputDevice);
+        m_outputCombo->setCurrentIndex(m_outputDevice);
+        m_passwordEdit->setText(m_password);
+        m_replyEdit->setText(m_reply);
+        m_incomingEdit->setText(m_incoming);
+        m_outgoingEdit->setText(m_outgoing);
+        m_savePassCheck->setChecked(m_savePass);
+        m_requirePassCheck->setChecked(m_requirePass);
+    }
+}
+
+// Shows the name field in the profile box: the selected entry stays selected when
+// it carries the name, else the entry of exactly that name is selected, else the
+// name stands typed with no entry selected.
+void CSettingsDialog::showName()
+{
+    int entry = m_nameCombo->currentIndex();
+    if (entry < 0 || m_nameCombo->itemText(entry) != m_name)
+        entry = m_nameCombo->findText(m_name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    m_nameCombo->setCurrentIndex(entry);
+    if (entry < 0)
+        m_nameCombo->setEditText(m_name);
+    m_nameText = m_name;
+}
+
+int CSettingsDialog::selectedEntry() const
+{
+    const int entry = m_nameCombo->currentIndex();
+    return entry >= 0 && m_nameCombo->itemText(entry) == m_nameText ? entry : -1;
+}
+
+void CSettingsDialog::fillDevices(QComboBox *box, const QStringList &names, int index)
+{
+    box->clear();
+    box->addItems(names);
+    // An index outside the list leaves the box without a selection.
+    box->setCurrentIndex(names.isEmpty() ? -1 : index);
+}
+
+void CSettingsDialog::OnInitDialog()
+{
+    m_inputCombo->clear();
+    m_outputCombo->clear();
+    UpdateData(false);
+    fillDevices(m_inputCombo, m_inputNames, m_inputDevice);
+    fillDevices(m_outputCombo, m_outputNames, m_outputDevice);
+    LoadDialogProfiles();
+}
+
+void CSettingsDialog::OnProfileChange(int index)
+{
+    if (m_modified) {
+        if (ask(SaveQuestion))
+            SaveProfile();
+        m_modified = 0;
+    }
+    UpdateData(true);
+    SelectDialogProfile(index);
+}
+
+void CSettingsDialog::OnNewProfile()
+{
+    m_modified = 1;
+    m_name = NewProfileName;
+    m_protocol = 0;
+    m_outgoing.clear();
+    m_incoming.clear();
+    m_user.clear();
+    m_password.clear();
+    m_reply.clear();
+    m_savePass = 0;
+    m_requirePass = 0;
+    UpdateData(false);
+}
+
+void CSettingsDialog::OnSaveProfile()
+{
+    UpdateData(true);
+    if (m_name.isEmpty()) {
+        message(QStringLiteral("The profile name is not specified!"));
+        return;
+    }
+    SaveProfile();
+    m_modified = 0;
+    UpdateData(false);
+    message(QStringLiteral("Profile Saved!"));
+}
+
+void CSettingsDialog::OnTestAccount()
+{
+    UpdateData(true);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_okButton->setEnabled(false);
+    m_cancelButton->setEnabled(false);
+    m_testRunning = true;
+    if (m_accountTest)
+        m_accountTest();
+    m_testRunning = false;
+    m_okButton->setEnabled(true);
+    m_cancelButton->setEnabled(true);
+    QApplication::restoreOverrideCursor();
+}
+
+void CSettingsDialog::OnOK()
+{
+    UpdateData(true);
+    if (m_name.isEmpty()) {
+        message(QStringLiteral("Please define a profile!"));
+        return;
+    }
+    if (m_modified) {
+        if (ask(SaveQuestion))
+            SaveProfile();
+        else
+            SelectDialogProfile(0);
+        m_modified = 0;
+    } else {
+        UpdateData(true);
+        const int selected = selectedEntry();
+        // A typed name that selects no entry is a profile of its own.
+        if (selected == -1)
+            SaveProfile();
+        WriteProfiles(selected);
+    }
+    UpdateData(true);
+    accept();
+}
+
+void CSettingsDialog::done(int result)
+{
+    if (m_testRunning)
+        return;
+    QDialog::done(result);
+}
+
+void CSettingsDialog::LoadDialogProfiles()
+{
+    m_profiles.clear();
+    m_nameCombo->clear();
+    const ProfileFile::Contents file = ProfileFile::read(profilesPath());
+    if (!file.exists) {
+        m_name = NewProfileName;
+        m_protocol = 0;
+        m_inputDevice = 0;
+        m_outputDevice = 0;
+        m_savePass = 0;
+        UpdateData(false);
+        return;
+    }
+    if (!file.opened)
+        return;
+    int selected = -1;
+    for (Profile record : file.profiles) {
+        record.selected = 0;
+        if (ProfileFile::sameName(record.name, m_name)) {
+            record.selected = 1;
+            selected = int(m_profiles.size());
+            m_name = record.name;
+        }
+        m_profiles.push_back(record);
+        m_nameCombo->addItem(record.name);
+    }
+    // The box must not keep the entry Qt selects when the first one is added.
+    m_nameCombo->setCurrentIndex(selected);
+    UpdateData(false);
+}
+
+void CSettingsDialog::SaveProfile()
+{
+    UpdateData(true);
+    Profile record;
+    record.selected = 1;
+    record.name = m_name;
+    record.incoming = m_incoming;
+    record.outgoing = m_outgoing;
+    record.user = m_user;
+    record.reply = m_reply;
+    if (m_savePass)
+        record.password = m_password;
+    record.protocol = m_protocol;
+    record.inputDevice = m_inputDevice;
+    record.outputDevice = m_outputDevice;
+    record.savePass = m_savePass;
+    record.requirePass = m_requirePass;
+    record = ProfileFile::stored(record);
+
+    const int shown = m_nameCombo->currentIndex();
+    bool replaced = false;
+    for (size_t i = 0; i < m_profiles.size(); ++i) {
+        if (ProfileFile::sameName(m_profiles[i].name, record.name)) {
+            m_profiles[i] = record;
+            m_nameCombo->removeItem(int(i));
+            m_nameCombo->insertItem(int(i), record.name);
+            replaced = true;
+            break;
+        }
+        m_profiles[i].selected = 0;
+    }
+    if (!replaced) {
+        m_profiles.push_back(record);
+        m_nameCombo->addItem(record.name);
+    }
+    // Editing the list moves Qt's selection; the box keeps what it showed.
+    m_nameCombo->setCurrentIndex(shown);
+    if (m_nameCombo->currentText() != m_nameText)
+        m_nameCombo->setEditText(m_nameText);
+    ProfileFile::write(profilesPath(), m_profiles);
+}
+
+void CSettingsDialog::WriteProfiles(int selected)
+{
+    for (size_t i = 0; i < m_profiles.size(); ++i)
+        m_profiles[i].selected = int(i) == selected ? 1 : 0;
+    ProfileFile::write(profilesPath(), m_profiles);
+}
+
+void CSettingsDialog::DeleteProfile()
+{
+    const int selected = selectedEntry();
+    if (m_profiles.size() == 1) {
+        message(QStringLiteral("At least one profile must be defined!"));
+        return;
+    }
+    if (!ask(QStringLiteral("Do you want to delete the current profile?")))
+        return;
+    if (selected < 0 || selected >= int(m_profiles.size()))
+        return;
+    m_nameCombo->removeItem(selected);
+    m_nameCombo->setCurrentIndex(0);
+    m_profiles.erase(m_profiles.begin() + selected);
+    SelectDialogProfile(0);
+}
+
+void CSettingsDialog::SelectDialogProfile(int index)
+{
+    Profile chosen;  // all zero when index names no entry
+    for (size_t i = 0; i < m_profiles.size(); ++i) {
+        m_profiles[i].selected = 0;
+        if (int(i) == index) {
+            m_profiles[i].selected = 1;
+            chosen = m_profiles[i];
+        }
+    }
+    m_name = chosen.name;
+    m_protocol = chosen.protocol;
+    m_inputDevice = chosen.inputDevice;
+    m_outputDevice = chosen.outputDevice;
+    m_outgoing = chosen.outgoing;
+    m_incoming = chosen.incoming;
+    m_user = chosen.user;
+    m_password = chosen.password;
+    m_reply = chosen.reply;
+    m_savePass = chosen.savePass;
+    m_requirePass = chosen.requirePass;
+    m_nameCombo->setCurrentIndex(index < int(m_profiles.size()) ? index : -1);
+    UpdateData(false);
+}

@@ -1,0 +1,123 @@
+#pragma once
+
+#include "settings/profile.h"
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+class Prompter;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+// The settings dialog (template 135): the user's mail-account profiles and sound
+// devices. One object lives with the message form, so its fields survive between
+// openings; the form fills them before each opening and takes them back after OK.
+// The profile operations keep the dialog's own profile list and profiles.bin.
+class CSettingsDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit CSettingsDialog(QWidget *parent = nullptr);
+    ~CSettingsDialog() override;
+
+    // Set by the form before each opening.
+    void setProgramFolder(const QString &folder) { m_programFolder = folder; }
+    void setPrompter(Prompter *prompter) { m_prompter = prompter; }
+    // Device names in the order whose positions the device indexes are.
+    void setDeviceNames(const QStringList &input, const QStringList &output);
+    // The account test run by the Test button; it reads the fields and tells its
+    // result itself. Without one the button only does the dialog's part.
+    void setAccountTest(std::function<void()> test) { m_accountTest = std::move(test); }
+
+    // Builds the device and profile lists and runs the dialog modally through the
+    // prompter; QDialog::Accepted after OK.
+    int DoModal();
+
+    void OnInitDialog();
+    void OnProfileChange(int index);
+    void OnNewProfile();
+    void OnSaveProfile();
+    void OnTestAccount();
+    void OnOK();
+
+    // The dialog's profile list and profiles.bin
+    void LoadDialogProfiles();
+    void SaveProfile();
+    void WriteProfiles(int selected);
+    void DeleteProfile();
+    void SelectDialogProfile(int index);
+
+    // Data exchange: true takes the controls into the fields, false shows them.
+    void UpdateData(bool saveAndValidate);
+    // The entry selected in the profile box; -1 when none is, or when the name
+    // shown was typed over it.
+    int selectedEntry() const;
+    bool testRunning() const { return m_testRunning; }
+
+    // While the account test runs the dialog cannot be left.
+    void done(int result) override;
+
+    // Fields
+    QString m_name;
+    int m_autoConnect = 0;
+    int m_protocol = 0;
+    QString m_user;
+    int m_inputDevice = 0;
+    int m_outputDevice = 0;
+    QString m_password;
+    QString m_reply;
+    QString m_incoming;
+    QString m_outgoing;
+    int m_savePass = 0;
+    int m_requirePass = 0;
+    // Set by New until the new profile is saved or dropped.
+    int m_modified = 0;
+    // The dialog's profile list, in the order of the profile box.
+    std::vector<Profile> m_profiles;
+
+    // Controls
+    QComboBox *m_nameCombo = nullptr;
+    QCheckBox *m_autoConnectCheck = nullptr;
+    QPushButton *m_newButton = nullptr;
+    QPushButton *m_deleteButton = nullptr;
+    QPushButton *m_saveButton = nullptr;
+    QLineEdit *m_incomingEdit = nullptr;
+    QLineEdit *m_outgoingEdit = nullptr;
+    QComboBox *m_protocolCombo = nullptr;
+    QCheckBox *m_requirePassCheck = nullptr;
+    QLineEdit *m_userEdit = nullptr;
+    QPushButton *m_testButton = nullptr;
+    QLineEdit *m_passwordEdit = nullptr;
+    QCheckBox *m_savePassCheck = nullptr;
+    QLineEdit *m_replyEdit = nullptr;
+    QComboBox *m_inputCombo = nullptr;
+    QComboBox *m_outputCombo = nullptr;
+    QPushButton *m_cancelButton = nullptr;
+    QPushButton *m_okButton = nullptr;
+
+private:
+    void createControls();
+    void layOutControls();
+    void connectControls();
+    void showName();
+    void fillDevices(QComboBox *box, const QStringList &names, int index);
+    Prompter &prompter() const;
+    void message(const QString &text);
+    bool ask(const QString &text);
+    QString profilesPath() const;
+
+    QString m_programFolder;
+    Prompter *m_prompter = nullptr;
+    QStringList m_inputNames;
+    QStringList m_outputNames;
+    std::function<void()> m_accountTest;
+    bool m_testRunning = false;
+    // The name as typed or last shown. A choice in the list reaches it only through
+    // OnProfileChange, which still needs the name shown before the choice.
+    QString m_nameText;
+};

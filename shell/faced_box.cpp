@@ -1,0 +1,62 @@
+#include "shell/faced_box.h"
+
+#include "resources/art.h"
+#include "resources/resource_ids.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+
+namespace {
+
+constexpr int BorderWidth = 1;
+// 32 by 14 dialog units in the boxes' font.
+const QSize ButtonSize(48, 23);
+
+}  // namespace
+
+CFacedBox::CFacedBox(BoxFace::Kind kind, const QSize &clientSize, const QPoint &closeAt, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
+      m_kind(kind),
+      m_logo(new QLabel(this)),
+      m_close(new QPushButton(QStringLiteral("Close"), this))
+{
+    setFixedSize(clientSize + QSize(2 * BorderWidth, 2 * BorderWidth));
+    // The boxes are laid out for a small dialog font of about 8 points.
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
+    // The face is painted whole; the logo sits on it at the top left.
+    m_logo->setObjectName(QString::number(Ids::LogoBitmap));
+    m_logo->setPixmap(Art::logo());
+    m_logo->setGeometry(QRect(clientRect().topLeft(), Art::logo().size()));
+    m_close->setObjectName(QString::number(Ids::ResultOk));
+    m_close->setDefault(true);
+    placeButton(m_close, closeAt);
+    connect(m_close, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+QRect CFacedBox::clientRect() const
+{
+    return rect().adjusted(BorderWidth, BorderWidth, -BorderWidth, -BorderWidth);
+}
+
+void CFacedBox::placeButton(QPushButton *button, const QPoint &at) const
+{
+    button->setGeometry(QRect(clientRect().topLeft() + at, ButtonSize));
+}
+
+void CFacedBox::setCredits(bool credits)
+{
+    m_credits = credits;
+    update();
+}
+
+void CFacedBox::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setPen(QPen(Qt::black, BorderWidth));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(rect().adjusted(0, 0, -BorderWidth, -BorderWidth));
+    BoxFace::paint(painter, clientRect(), m_kind, m_credits, font());
+}
