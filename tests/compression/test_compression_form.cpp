@@ -249,6 +249,7 @@ void TestCompressionForm::closeDuringAJobClosesWhenItEnds()
 {
     makeRecording();
     m_view->OnAttach();
+    m_prompter->answerNext(true);  // "Discard the recording that was not sent?"
     QVERIFY(!m_frame->close());
     QVERIFY(m_frame->isVisible());
     QCOMPARE(g_closeRequested, 1);
@@ -263,6 +264,7 @@ void TestCompressionForm::closeDuringAFailingJobClosesToo()
     m_view->m_compressionType = 0;
     m_view->OnCompressionType();
     m_view->OnAttach();
+    m_prompter->answerNext(true);  // "Discard the recording that was not sent?"
     QVERIFY(!m_frame->close());
     QTRY_VERIFY(!m_frame->isVisible());
     QCOMPARE(count(QStringLiteral("Compression failed: ")), 1);

@@ -2,6 +2,7 @@
 
 #include "app/module_state.h"
 #include "audio/sample_width.h"
+#include "resources/resource_ids.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -12,16 +13,32 @@
 
 namespace MailRoad {
 
-void useAccount(CTalkpostView &view, const QString &incoming, const QString &outgoing)
+void startForm(FormHarness &h, const QString &incoming, const QString &outgoing)
 {
+    Profile p;
+    p.selected = 1;
+    p.name = QStringLiteral("Ann");
+    p.incoming = incoming;
+    p.outgoing = outgoing;
+    p.protocol = 1;
+    p.user = QString::fromLatin1(MailTest::User);
+    p.password = QString::fromLatin1(MailTest::Password);
+    p.reply = QStringLiteral("ann@example.test");
+    p.inputDevice = -1;
+    p.outputDevice = -1;
+    p.savePass = 1;
+    p.requirePass = 1;
+    h.useProfile(p);
+    CTalkpostView &view = h.view();
+    view.OnInitialUpdate();
+    view.OnTimer(Ids::TimerStartupMessage);
     view.m_incoming = incoming;
     view.m_host = outgoing;
-    view.m_user = QString::fromLatin1(MailTest::User);
-    view.m_password = QString::fromLatin1(MailTest::Password);
+    view.m_user = p.user;
+    view.m_password = p.password;
     view.m_protocol = 1;
     view.m_requirePass = 1;
-    view.m_replyAddress = QStringLiteral("ann@example.test");
-    view.m_profileName = QStringLiteral("Ann");
+    view.m_replyAddress = p.reply;
     view.m_timeoutSeconds = 5;
 }
 

@@ -10,9 +10,9 @@
 // and the files of a voice message in its outbox.
 namespace MailRoad {
 
-// Points the form's account at the servers: POP3 login at `incoming`, ESMTP with
-// login at `outgoing`.
-void useAccount(CTalkpostView &view, const QString &incoming, const QString &outgoing);
+// Starts the form as on any run after the first, with an account on the servers:
+// POP3 login at `incoming`, ESMTP with login at `outgoing`.
+void startForm(FormHarness &h, const QString &incoming, const QString &outgoing);
 
 // A raw 16-bit recording of `seconds` seconds of a tone in the outbox, as Stop leaves it.
 QString makeRecording(const QString &outbox, int seconds, int number = 1);

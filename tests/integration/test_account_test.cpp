@@ -130,8 +130,7 @@ private slots:
     {
         FormHarness h;
         CTalkpostView &view = h.view();
-        view.CreateOutboxFolder();
-        MailRoad::useAccount(view, m_pop3.host(), m_smtp.host());
+        MailRoad::startForm(h, m_pop3.host(), m_smtp.host());
         view.OnCommand(Ids::CmdConnect);
         QVERIFY(MailRoad::waitForLog(h, QStringLiteral("Connected.")));
         ScriptedPrompter prompter;
