@@ -2,6 +2,7 @@
 
 #include "app/talkpost_view.h"
 
+#include "mail/account_test.h"
 #include "settings/outbox_path_dialog.h"
 #include "settings/profile_file.h"
 #include "settings/settings_store.h"
@@ -92,7 +93,12 @@ void CTalkpostView::OnSettings()
     dialog.setProgramFolder(m_programFolder);
     dialog.setPrompter(m_prompter);
     dialog.setDeviceNames(InputDeviceNames(), OutputDeviceNames());
-    if (dialog.DoModal() != QDialog::Accepted)
+    dialog.setAccountTest([this] {
+        const CSettingsDialog &d = m_settingsDialog;
+        RunAccountTest({d.m_incoming, d.m_outgoing, d.m_user, d.m_password, d.m_protocol, d.m_requirePass != 0},
+                       *m_prompter, &m_settingsDialog, m_mail.resolver());
+    });
+    if (dialog.DoModal() != QDialog::Accepted || !ConfirmDiscardRecording())
         return;
 
     m_profileName = dialog.m_name;

@@ -2,67 +2,11 @@
 
 #include "mail/cmail.h"
 #include "mail/error_text.h"
-#include "resources/resource_ids.h"
 #include "shell/prompter.h"
 
-#include <QAbstractButton>
 #include <QApplication>
-#include <QCloseEvent>
-#include <QKeyEvent>
-#include <QPointer>
 #include <QWidget>
 
-namespace {
-
-// Keeps the dialog open and its buttons off while the test runs.
-class DialogHold : public QObject
-{
-public:
-    explicit DialogHold(QWidget *dialog) : m_dialog(dialog)
-    {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        if (!dialog)
-            return;
-        dialog->installEventFilter(this);
-        for (int id : {Ids::ResultOk, Ids::ResultCancel}) {
-            for (QAbstractButton *b : dialog->findChildren<QAbstractButton *>(QString::number(id))) {
-                if (b->isEnabled()) {
-                    b->setEnabled(false);
-                    m_disabled << b;
-                }
-            }
-        }
-    }
-    ~DialogHold() override
-    {
-        for (const QPointer<QAbstractButton> &b : m_disabled) {
-            if (b)
-                b->setEnabled(true);
-        }
-        if (m_dialog)
-            m_dialog->removeEventFilter(this);
-        QApplication::restoreOverrideCursor();
-    }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (watched == m_dialog && event->type() == QEvent::Close) {
-            event->ignore();
-            return true;
-        }
-        if (watched == m_dialog && event->type() == QEvent::KeyPress
-            && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
-            return true;
-        return false;
-    }
-
-private:
-    QPointer<QWidget> m_dialog;
-    QList<QPointer<QAbstractButton>> m_disabled;
-};
-
-}  // namespace
 
 QString AccountTestMessage(int code, const QString &description)
 {
@@ -79,7 +23,6 @@ int RunAccountTest(const AccountTestValues &values, Prompter &prompter, QWidget 
     int code = 0;
     QString description;
     {
-        DialogHold hold(dialog);
         CMail mail;
         if (resolver)
             mail.setResolver(std::move(resolver));

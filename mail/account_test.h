@@ -25,9 +25,8 @@ struct AccountTestValues
 // through the prompter: "Connection succeeded!\t", or a beep and "Error %d: %s\t"
 // (or one of the two texts of the codes 20000 and 20001).
 //
-// While it waits, `dialog` keeps painting but takes no input: its OK (object name "1")
-// and Cancel ("2") buttons are disabled, Escape and its close box do nothing, and the
-// wait cursor shows. Returns the failing result code, or 0 after success.
+// While it waits, the windows keep painting; the boxes have `dialog` as their parent.
+// Returns the failing result code, or 0 after success.
 int RunAccountTest(const AccountTestValues &values, Prompter &prompter, QWidget *dialog,
                    std::shared_ptr<const HostResolver> resolver = nullptr);
 

@@ -71,6 +71,7 @@ public:
     bool isBusy() const { return m_pending != Op::None; }
     // The name service used for the servers; the system's unless replaced.
     void setResolver(std::shared_ptr<const HostResolver> resolver);
+    std::shared_ptr<const HostResolver> resolver() const { return m_resolver; }
 
 signals:
     void Trace(const QString &text);

@@ -1,16 +1,15 @@
 // The account test of the settings dialog, on real servers, with its result boxes.
 
 #include "mail/account_test.h"
+#include "settings/settings_dialog.h"
 #include "resources/resource_ids.h"
 #include "tests/integration/mail_road_fixture.h"
 
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QVBoxLayout>
 
 using namespace MailTest;
 
@@ -86,44 +85,47 @@ private slots:
         QVERIFY(prompter.shown.first().endsWith(QLatin1Char('\t')));
     }
 
-    void theDialogWaitsPaintingButCannotBeLeft()
+    void settingsTestButtonWaitsPaintingButCannotBeLeft()
     {
-        QDialog dialog;
-        auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-        buttons->button(QDialogButtonBox::Ok)->setObjectName(QString::number(Ids::ResultOk));
-        buttons->button(QDialogButtonBox::Cancel)->setObjectName(QString::number(Ids::ResultCancel));
-        connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-        (new QVBoxLayout(&dialog))->addWidget(buttons);
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-
+        // Through the Settings command, its real dialog and the Test button.
+        FormHarness h;
+        CTalkpostView &view = h.view();
+        MailRoad::startForm(h, m_pop3.host(), m_smtp.host());
         SmtpServer stall;
         REQUIRE_SERVER(stall.start(QStringLiteral("fault:stall")), QStringLiteral("stalling server"));
-        AccountTestValues v = values();
-        v.incoming = stall.host();
-        bool okDuring = true, cancelDuring = true;
+        bool okDuring = true, cancelDuring = true, visibleAfterEscape = false;
         int ticks = 0;
-        QTimer probe;
-        connect(&probe, &QTimer::timeout, &dialog, [&] {
-            if (++ticks == 3) {
-                okDuring = buttons->button(QDialogButtonBox::Ok)->isEnabled();
-                cancelDuring = buttons->button(QDialogButtonBox::Cancel)->isEnabled();
-                dialog.close();
-                QTest::keyClick(&dialog, Qt::Key_Escape);
-            }
+        h.prompter().onNextDialog([&](QDialog &dialog) {
+            auto &settings = static_cast<CSettingsDialog &>(dialog);
+            dialog.show();
+            settings.m_incoming = stall.host();
+            settings.UpdateData(false);
+            auto *ok = dialog.findChild<QPushButton *>(QString::number(Ids::ResultOk));
+            auto *cancel = dialog.findChild<QPushButton *>(QString::number(Ids::ResultCancel));
+            QTimer probe;
+            connect(&probe, &QTimer::timeout, &dialog, [&] {
+                if (++ticks == 3) {
+                    okDuring = ok->isEnabled();
+                    cancelDuring = cancel->isEnabled();
+                    dialog.close();
+                    QTest::keyClick(&dialog, Qt::Key_Escape);
+                    visibleAfterEscape = dialog.isVisible();
+                }
+            });
+            probe.start(100);
+            // The stalling server is stopped meanwhile, which ends the wait.
+            QTimer::singleShot(1500, &dialog, [&] { stall.stop(); });
+            dialog.findChild<QPushButton *>(QString::number(Ids::SettingsTestButton))->click();
+            probe.stop();
+            return int(QDialog::Rejected);
         });
-        probe.start(100);
-        ScriptedPrompter prompter;
-        // The dovecot time-out is the control's default of 60 s; the stall ends it sooner
-        // only through the control's time-out, so the test stops the server meanwhile.
-        QTimer::singleShot(1500, [&] { stall.stop(); });
-        RunAccountTest(v, prompter, &dialog);
+        view.OnCommand(Ids::CmdSettings);
         QVERIFY(ticks >= 3);  // the event loop ran while the test waited
         QVERIFY(!okDuring);
         QVERIFY(!cancelDuring);
-        QVERIFY(dialog.isVisible());
-        QVERIFY(buttons->button(QDialogButtonBox::Ok)->isEnabled());
-        QCOMPARE(prompter.shown.size(), 1);
+        QVERIFY(visibleAfterEscape);
+        QCOMPARE(h.prompter().shown.size(), 1);
+        QVERIFY2(h.prompter().shown.first().startsWith(QStringLiteral("Error ")), qPrintable(h.prompter().shown.first()));
     }
 
     void theFormsConnectionIsLeftAlone()
