@@ -4,7 +4,9 @@
 
 #include "app/module_state.h"
 #include "resources/resource_ids.h"
+#include "records/recipient_history.h"
 #include "shell/main_frame.h"
+#include "shell/status_pane.h"
 #include "tests/integration/mail_road_fixture.h"
 
 #include <QAction>
@@ -16,13 +18,27 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include "shell/status_pane.h"
 
 using namespace MailTest;
 using namespace MailRoad;
+
+// The rows of the Recorded Messages dialog as "file|sent to", opened by its command.
+static QStringList recordedMessages(FormHarness &h)
+{
+    QStringList rows;
+    h.prompter().onNextDialog([&rows](QDialog &dialog) {
+        const auto *list = dialog.findChild<QTableWidget *>(QString::number(Ids::RecordsList));
+        for (int row = 0; list && row < list->rowCount(); ++row)
+            rows << list->item(row, 0)->text() + QLatin1Char('|') + list->item(row, 1)->text();
+        return Ids::ResultOk;
+    });
+    h.view().OnCommand(Ids::CmdSentMessages);
+    return rows;
+}
 
 class TestMailRoad : public QObject
 {
@@ -147,6 +163,10 @@ private slots:
         QCOMPARE(v.m_connected, 0);
         QVERIFY(!v.IsMessageLocked());
         QVERIFY(h.frame().action(Ids::CmdNew)->isEnabled());
+        // The recipient joined the history and the To box; the voice file is listed.
+        QCOMPARE(RecipientHistory(h.programFolder()).entries(), QStringList{QStringLiteral("bob@example.test")});
+        QCOMPARE(v.m_recipientCombo->findText(QStringLiteral("bob@example.test")), 0);
+        QCOMPARE(recordedMessages(h), QStringList{QStringLiteral("orv1039000001.wav|bob@example.test")});
 
         // The second message of the run goes straight to the outgoing server.
         v.m_traceOn = 1;
@@ -172,6 +192,14 @@ private slots:
         // Each record names its own recipient.
         QCOMPARE(readFile(wav + QStringLiteral(".info")), QByteArray("bob@example.test"));
         QCOMPARE(readFile(wav2 + QStringLiteral(".info")), QByteArray("Carl <carl@example.test>; dan@example.test"));
+        QCOMPARE(RecipientHistory(h.programFolder()).entries(),
+                 (QStringList{QStringLiteral("bob@example.test"),
+                              QStringLiteral("Carl <carl@example.test>; dan@example.test")}));
+        // The list shows the first word of each record.
+        const QStringList rows = recordedMessages(h);
+        QCOMPARE(rows.size(), 2);
+        QVERIFY(rows.contains(QStringLiteral("orv1039000001.wav|bob@example.test")));
+        QVERIFY(rows.contains(QFileInfo(wav2).fileName() + QStringLiteral("|Carl")));
     }
 
     void headersCannotBeInjectedAndNonAsciiComesBack()
