@@ -22,6 +22,7 @@ void StatusPane::setPaneText(const QString &text)
     m_overlay.fill(Qt::transparent);
     setAccessibleDescription(text);
     update();
+    emit paneTextChanged(text);
 }
 
 void StatusPane::fillSolidRect(int left, int top, int right, int bottom, const QColor &color)

@@ -89,16 +89,11 @@ private slots:
         const int stored = m_smtp.messages().size();
 
         QStringList paneTexts;
-        QTimer paneProbe;
-        connect(&paneProbe, &QTimer::timeout, this, [&] {
-            const QString text = h.frame().statusPane()->text();
-            if (paneTexts.isEmpty() || paneTexts.last() != text)
-                paneTexts << text;
-        });
-        paneProbe.start(10);
+        const QMetaObject::Connection paneWatch = connect(h.frame().statusPane(), &StatusPane::paneTextChanged, this,
+                                                          [&paneTexts](const QString &text) { paneTexts << text; });
         v.OnCommand(Ids::CmdSend);
         QVERIFY2(waitForLog(h, QStringLiteral("Disconnected.")), qPrintable(h.log()));
-        paneProbe.stop();
+        disconnect(paneWatch);
         const QByteArray wavBytes = readFile(wav);
         QVERIFY(wavBytes.startsWith("RIFF"));
         QVERIFY2(paneTexts.contains(QStringLiteral("Compressing")) && paneTexts.contains(QStringLiteral("Sending")),
