@@ -1,13 +1,13 @@
 #include "tests/support/mail/mail_servers.h"
 
+#include "tests/support/test_files.h"
+
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
-#include <QThread>
 
 namespace MailTest {
 
@@ -19,18 +19,11 @@ int freePort()
     return probe.serverPort();
 }
 
-QString python()
-{
-    // Debian's interpreter sees Debian's aiosmtpd; another python3 on PATH may not.
-    return QStringLiteral("/usr/bin/python3");
-}
-
-QString supportDir()
-{
-    return QStringLiteral(ORVANTO_SOURCE_DIR "/tests/support/mail");
-}
-
 namespace {
+
+// Debian's interpreter sees Debian's aiosmtpd; another python3 on PATH may not.
+const char Python[] = "/usr/bin/python3";
+const char SupportDir[] = ORVANTO_SOURCE_DIR "/tests/support/mail/";
 
 bool run(const QString &program, const QStringList &args, QString *error)
 {
@@ -43,31 +36,16 @@ bool run(const QString &program, const QStringList &args, QString *error)
     return true;
 }
 
-bool portAccepts(int port)
-{
-    QTcpSocket s;
-    s.connectToHost(QHostAddress::LocalHost, quint16(port));
-    return s.waitForConnected(200);
-}
-
 }  // namespace
 
 bool TestCa::create(const QString &folder)
 {
-    QDir dir(folder);
-    caFile = dir.filePath(QStringLiteral("ca.pem"));
-    const QString caKey = dir.filePath(QStringLiteral("ca.key"));
-    certFile = dir.filePath(QStringLiteral("server.pem"));
-    keyFile = dir.filePath(QStringLiteral("server.key"));
-    badCertFile = dir.filePath(QStringLiteral("bad.pem"));
-    badKeyFile = dir.filePath(QStringLiteral("bad.key"));
-    const QString csr = dir.filePath(QStringLiteral("server.csr"));
-    const QString ext = dir.filePath(QStringLiteral("server.ext"));
-    QFile extFile(ext);
-    if (!extFile.open(QIODevice::WriteOnly))
+    const auto at = [&folder](const char *name) { return QDir(folder).filePath(QLatin1String(name)); };
+    const QString caKey = at("ca.key"), csr = at("server.csr"), ext = at("server.ext");
+    caFile = at("ca.pem"), certFile = at("server.pem"), keyFile = at("server.key");
+    badCertFile = at("bad.pem"), badKeyFile = at("bad.key");
+    if (!TestFiles::write(ext, "subjectAltName=DNS:localhost,IP:127.0.0.1\nbasicConstraints=CA:FALSE\n"))
         return false;
-    extFile.write("subjectAltName=DNS:localhost,IP:127.0.0.1\nbasicConstraints=CA:FALSE\n");
-    extFile.close();
     const QString openssl = QStringLiteral("openssl");
     return run(openssl, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "30", "-keyout", caKey,
                          "-out", caFile, "-subj", "/CN=Orvanto Test CA"}, &error)
@@ -80,38 +58,33 @@ bool TestCa::create(const QString &folder)
                             "subjectAltName=DNS:localhost,IP:127.0.0.1"}, &error);
 }
 
-bool ServerProcess::start(const QString &program, const QStringList &arguments, int port, int timeoutMs)
+bool ServerProcess::start(const QString &program, const QStringList &arguments, int port)
 {
     stop();
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     m_process->start(program, arguments);
-    if (!m_process->waitForStarted(5000))
-        return false;
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < timeoutMs) {
-        m_process->waitForReadyRead(100);
+    // Ready when it says so or, with a port, when the port accepts (dovecot says nothing).
+    const auto readyOrGone = [&] {
         m_output += QString::fromLocal8Bit(m_process->readAll());
-        if (m_process->state() != QProcess::Running)
-            return false;
-        if (m_output.contains(QStringLiteral("READY")) || (port && portAccepts(port)))
-            return true;
-    }
-    return false;
+        QTcpSocket probe;
+        if (port)
+            probe.connectToHost(QHostAddress::LocalHost, quint16(port));
+        return m_process->state() != QProcess::Running || m_output.contains(QStringLiteral("READY"))
+               || (port && probe.waitForConnected(200));
+    };
+    return m_process->waitForStarted(5000) && QTest::qWaitFor(readyOrGone, 15000)
+           && m_process->state() == QProcess::Running;
 }
 
 void ServerProcess::stop()
 {
     if (!m_process)
         return;
-    if (m_process->state() != QProcess::NotRunning) {
-        m_process->terminate();
-        if (!m_process->waitForFinished(5000)) {
-            m_process->kill();
-            m_process->waitForFinished(2000);
-        }
-    }
+    m_process->terminate();
+    if (!m_process->waitForFinished(5000))
+        m_process->kill();
+    m_process->waitForFinished(2000);
     m_output += QString::fromLocal8Bit(m_process->readAll());
     m_process.reset();
 }
@@ -119,46 +92,35 @@ void ServerProcess::stop()
 bool SmtpServer::start(const QString &mode, const TestCa *ca)
 {
     port = freePort();
-    QStringList args{supportDir() + QStringLiteral("/smtp_server.py"), QStringLiteral("--port"),
-                     QString::number(port), QStringLiteral("--mode"), mode, QStringLiteral("--store"),
-                     m_store.path(), QStringLiteral("--user"), QString::fromLatin1(User),
+    // bad-cert: the usual server presenting the certificate no one trusts.
+    const bool bad = mode == QLatin1String("bad-cert");
+    QStringList args{QLatin1String(SupportDir) + QStringLiteral("smtp_server.py"), QStringLiteral("--port"),
+                     QString::number(port), QStringLiteral("--mode"), bad ? QStringLiteral("auth-tls") : mode,
+                     QStringLiteral("--store"), m_store.path(), QStringLiteral("--user"), QString::fromLatin1(User),
                      QStringLiteral("--password"), QString::fromLatin1(Password)};
-    if (ca) {
-        const bool bad = mode == QLatin1String("bad-cert");
+    if (ca)
         args << QStringLiteral("--cert") << (bad ? ca->badCertFile : ca->certFile) << QStringLiteral("--key")
              << (bad ? ca->badKeyFile : ca->keyFile);
-        if (bad)
-            args[4] = QStringLiteral("auth-tls");
-    }
-    return port && m_process.start(python(), args, 0);
+    return port && m_process.start(QLatin1String(Python), args, 0);
 }
 
 QStringList SmtpServer::messages() const
 {
-    QDir dir(m_store.path());
-    QStringList names = dir.entryList({QStringLiteral("msg-*.eml")}, QDir::Files);
-    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
-        return a.mid(4).section(QLatin1Char('.'), 0, 0).toInt() < b.mid(4).section(QLatin1Char('.'), 0, 0).toInt();
-    });
+    // The server numbers the messages from 1 in the order they arrived.
     QStringList paths;
-    for (const QString &n : names)
-        paths << dir.filePath(n);
+    for (QString path; QFile::exists(path = m_store.filePath(QStringLiteral("msg-%1.eml").arg(paths.size() + 1)));)
+        paths << path;
     return paths;
 }
 
 bool SmtpServer::waitForMessages(int count, int timeoutMs) const
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (messages().size() < count && clock.elapsed() < timeoutMs)
-        QTest::qWait(50);
-    return messages().size() >= count;
+    return QTest::qWaitFor([&] { return messages().size() >= count; }, timeoutMs);
 }
 
 bool Pop3Server::start(const TestCa &ca)
 {
     port = freePort();
-    tlsPort = freePort();
     const QDir dir(m_dir.path());
     // The mail user runs unprivileged and must reach its folders.
     QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
@@ -169,11 +131,8 @@ bool Pop3Server::start(const TestCa &ca)
     dir.mkpath(QStringLiteral("home/ann/Maildir"));
     QProcess::execute(QStringLiteral("chown"), {QStringLiteral("-R"), QStringLiteral("65534:65534"),
                                                 dir.filePath(QStringLiteral("home"))});
-    QFile passwd(dir.filePath(QStringLiteral("passwd")));
-    if (!passwd.open(QIODevice::WriteOnly))
+    if (!TestFiles::write(dir.filePath(QStringLiteral("passwd")), QByteArray(User) + ":{PLAIN}" + Password + "::::::\n"))
         return false;
-    passwd.write(QStringLiteral("%1:{PLAIN}%2::::::\n").arg(User, Password).toUtf8());
-    passwd.close();
     const QString conf = QStringLiteral(
         "base_dir = %1/run\n"
         "state_dir = %1/state\n"
@@ -191,25 +150,19 @@ bool Pop3Server::start(const TestCa &ca)
         "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN username_format=%u %1/passwd\n}\n"
         "userdb {\n  driver = static\n  args = uid=65534 gid=65534 home=%1/home/%u\n}\n"
         "service pop3-login {\n  chroot =\n"
-        "  inet_listener pop3 {\n    port = %2\n  }\n"
-        "  inet_listener pop3s {\n    port = %5\n    ssl = yes\n  }\n}\n"
+        "  inet_listener pop3 {\n    port = %2\n  }\n  inet_listener pop3s {\n    port = 0\n  }\n}\n"
         "service anvil {\n  chroot =\n  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n"
         "service imap-login {\n  inet_listener imap {\n    port = 0\n  }\n  inet_listener imaps {\n    port = 0\n  }\n}\n")
-        .arg(m_dir.path()).arg(port).arg(ca.certFile, ca.keyFile).arg(tlsPort);
-    QFile confFile(dir.filePath(QStringLiteral("dovecot.conf")));
-    if (!confFile.open(QIODevice::WriteOnly))
-        return false;
-    confFile.write(conf.toUtf8());
-    confFile.close();
-    return port && tlsPort
-           && m_process.start(QStringLiteral("dovecot"), {QStringLiteral("-F"), QStringLiteral("-c"), confFile.fileName()},
-                              port);
+        .arg(m_dir.path()).arg(port).arg(ca.certFile, ca.keyFile);
+    const QString confFile = dir.filePath(QStringLiteral("dovecot.conf"));
+    return port && TestFiles::write(confFile, conf.toUtf8())
+           && m_process.start(QStringLiteral("dovecot"), {QStringLiteral("-F"), QStringLiteral("-c"), confFile}, port);
 }
 
 QJsonObject checkMessage(const QString &emlPath)
 {
     QProcess p;
-    p.start(python(), {supportDir() + QStringLiteral("/check_message.py"), emlPath});
+    p.start(QLatin1String(Python), {QLatin1String(SupportDir) + QStringLiteral("check_message.py"), emlPath});
     p.waitForFinished(30000);
     const QJsonDocument doc = QJsonDocument::fromJson(p.readAllStandardOutput());
     if (!doc.isObject())
@@ -225,11 +178,6 @@ Resolution LoopbackResolver::resolve(const QString &host) const
     else
         r.error = QStringLiteral("Host not found");
     return r;
-}
-
-bool LoopbackResolver::isLocalNetwork(const QHostAddress &address) const
-{
-    return !m_public && HostResolver::isLocalNetwork(address);
 }
 
 }  // namespace MailTest

@@ -11,8 +11,7 @@
 #include <memory>
 
 // Real mail servers on 127.0.0.1 for the tests: aiosmtpd, dovecot's POP3 and a
-// server that misbehaves on purpose. Each listens on a free port and is stopped
-// when its object goes.
+// server that misbehaves on purpose. Each listens on a free port and stops with its object.
 
 // Fails the test when CI is set, skips it otherwise, if a server could not start.
 #define REQUIRE_SERVER(ok, what)                                                              \
@@ -30,8 +29,6 @@ inline constexpr char User[] = "ann";
 inline constexpr char Password[] = "secret";
 
 int freePort();
-QString python();
-QString supportDir();
 
 // A certificate authority of the test run with a server certificate for localhost and
 // 127.0.0.1, and a self-signed certificate that no one trusts.
@@ -47,7 +44,8 @@ class ServerProcess
 {
 public:
     ~ServerProcess() { stop(); }
-    bool start(const QString &program, const QStringList &arguments, int port, int timeoutMs = 15000);
+    // Ready when the program prints READY or, with a port, when the port accepts.
+    bool start(const QString &program, const QStringList &arguments, int port);
     void stop();
     QString output() const { return m_output; }
 
@@ -59,14 +57,14 @@ private:
 class SmtpServer
 {
 public:
-    // mode: auth-tls, auth, plain, tls-only, fault:NAME (see smtp_server.py)
+    // mode: auth-tls, auth, plain, tls-only, bad-cert, fault:NAME (see smtp_server.py)
     bool start(const QString &mode, const TestCa *ca = nullptr);
     void stop() { m_process.stop(); }
     int port = 0;
     QString host() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
+    // The stored messages (.eml) in the order they arrived; each has its envelope in a .json.
     QStringList messages() const;
     bool waitForMessages(int count, int timeoutMs = 10000) const;
-    QString storeDir() const { return m_store.path(); }
     QString output() const { return m_process.output(); }
 
 private:
@@ -78,9 +76,7 @@ class Pop3Server
 {
 public:
     bool start(const TestCa &ca);
-    void stop() { m_process.stop(); }
     int port = 0;
-    int tlsPort = 0;
     QString host() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
     QString output() const { return m_process.output(); }
 
@@ -101,7 +97,10 @@ public:
     explicit LoopbackResolver(QSet<QString> names, bool publicNetwork = false)
         : m_names(std::move(names)), m_public(publicNetwork) {}
     Resolution resolve(const QString &host) const override;
-    bool isLocalNetwork(const QHostAddress &address) const override;
+    bool isLocalNetwork(const QHostAddress &address) const override
+    {
+        return !m_public && HostResolver::isLocalNetwork(address);
+    }
 
 private:
     QSet<QString> m_names;
