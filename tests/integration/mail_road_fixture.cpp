@@ -5,8 +5,6 @@
 #include "resources/resource_ids.h"
 
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QTest>
 #include <QtEndian>
 #include <cmath>
@@ -29,32 +27,18 @@ void startForm(FormHarness &h, const QString &incoming, const QString &outgoing)
     p.savePass = 1;
     p.requirePass = 1;
     h.useProfile(p);
-    CTalkpostView &view = h.view();
-    view.OnInitialUpdate();
-    view.OnTimer(Ids::TimerStartupMessage);
-    view.m_incoming = incoming;
-    view.m_host = outgoing;
-    view.m_user = p.user;
-    view.m_password = p.password;
-    view.m_protocol = 1;
-    view.m_requirePass = 1;
-    view.m_replyAddress = p.reply;
-    view.m_timeoutSeconds = 5;
+    h.view().OnInitialUpdate();
+    h.view().OnTimer(Ids::TimerStartupMessage);
+    h.view().m_timeoutSeconds = 5;
 }
 
 QString makeRecording(const QString &outbox, int seconds, int number)
 {
     const QString path = QDir(outbox).filePath(QStringLiteral("orv10390000%1.pcm").arg(number, 2, 10, QLatin1Char('0')));
     QByteArray data(seconds * 16000, '\0');
-    for (int i = 0; i < seconds * 8000; ++i) {
-        const auto sample = qint16(8000 * std::sin(i * 2 * M_PI * 440 / 8000));
-        qToLittleEndian(sample, data.data() + 2 * i);
-    }
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return {};
-    f.write(data);
-    return path;
+    for (int i = 0; i < seconds * 8000; ++i)
+        qToLittleEndian(qint16(8000 * std::sin(i * 2 * M_PI * 440 / 8000)), data.data() + 2 * i);
+    return TestFiles::write(path, data) ? path : QString();
 }
 
 QString makeCompressedVoice(CTalkpostView &view, const QString &outbox, int number)
@@ -63,15 +47,12 @@ QString makeCompressedVoice(CTalkpostView &view, const QString &outbox, int numb
     NarrowTo8Bit(raw);
     QString wav = raw;
     wav.replace(QStringLiteral(".pcm"), QStringLiteral(".wav"));
-    QFile f(wav);
-    if (!f.open(QIODevice::WriteOnly))
-        return {};
-    // Any bytes will do: the test compares them with the stored part.
+    // Any bytes will do: the tests compare them with the stored part.
     QByteArray bytes("RIFF\0\0\0\0WAVEfmt ", 16);
     for (int i = 0; i < 20000; ++i)
         bytes += char((i * 7 + number) & 0xff);
-    f.write(bytes);
-    f.close();
+    if (!TestFiles::write(wav, bytes))
+        return {};
     view.m_voiceFile = raw;
     view.m_infoFile = wav + QStringLiteral(".info");
     g_lastCompressedFile = wav;
@@ -83,19 +64,9 @@ QString makeCompressedVoice(CTalkpostView &view, const QString &outbox, int numb
     return wav;
 }
 
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 bool waitForLog(FormHarness &h, const QString &text, int times, int timeoutMs)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (h.log().count(text) < times && clock.elapsed() < timeoutMs)
-        QTest::qWait(20);
-    return h.log().count(text) >= times;
+    return QTest::qWaitFor([&] { return h.log().count(text) >= times; }, timeoutMs);
 }
 
 }  // namespace MailRoad

@@ -2,8 +2,8 @@
 
 #include "tests/support/form_harness.h"
 #include "tests/support/mail/mail_servers.h"
+#include "tests/support/test_files.h"
 
-#include <QByteArray>
 #include <QString>
 
 // Helpers of the mail road tests: a form set up with an account on the test servers,
@@ -20,8 +20,6 @@ QString makeRecording(const QString &outbox, int seconds, int number = 1);
 // The state "Compression Complete" leaves: the recording narrowed to 8 bits, its WAV
 // file in the attachment field, the voice and record files remembered. Returns the WAV path.
 QString makeCompressedVoice(CTalkpostView &view, const QString &outbox, int number = 1);
-
-QByteArray readFile(const QString &path);
 
 // Waits until the log holds `text` (counted `times`), at most `timeoutMs`.
 bool waitForLog(FormHarness &h, const QString &text, int times = 1, int timeoutMs = 30000);
