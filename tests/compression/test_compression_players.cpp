@@ -2,14 +2,10 @@
 
 #include "audio/sample_width.h"
 #include "compression/voice_compressor.h"
-#include "tests/support/compression/gsm_wave.h"
 #include "tests/support/compression/speech_signal.h"
-#include "tests/support/compression/test_files.h"
+#include "tests/support/test_files.h"
 
-#include <QDir>
-#include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -17,16 +13,14 @@ using namespace CompressionTestSupport;
 
 namespace {
 
-// Runs a tool; its error output when it failed, empty when it succeeded.
-QString run(const QString &program, const QStringList &arguments)
+// Runs a tool (scripts/deps installs them all); what went wrong, or nothing.
+QByteArray run(QStringList command)
 {
     QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000))
-        return program + QStringLiteral(" did not finish");
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return program + QStringLiteral(": ") + QString::fromLocal8Bit(process.readAllStandardError());
-    return QString();
+    process.start(command.takeFirst(), command);
+    if (process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
+        return {};
+    return process.program().toUtf8() + " failed: " + process.readAllStandardError();
 }
 
 }  // namespace
@@ -35,83 +29,43 @@ class TestCompressionPlayers : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void ffmpegDecodesTheVoiceFile();
-    void soxDecodesTheVoiceFile();
-
-private:
-    void checkDecoded(const QString &raw);
-
-    QTemporaryDir m_dir;
-    QString m_wave;
-    std::vector<qint16> m_input;
-    std::vector<qint16> m_libgsm;
+    void decodesTheVoiceFile_data();
+    void decodesTheVoiceFile();
 };
 
-void TestCompressionPlayers::initTestCase()
+void TestCompressionPlayers::decodesTheVoiceFile_data()
 {
-    for (const char *tool : {"ffmpeg", "sox", "espeak-ng"}) {
-        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
-            const QString why = QStringLiteral("%1 is not installed (scripts/deps installs it)").arg(tool);
-            if (qEnvironmentVariableIsSet("CI"))
-                QFAIL(qPrintable(why));
-            QSKIP(qPrintable(why));
-        }
-    }
-    QVERIFY(m_dir.isValid());
-    const QString spoken = m_dir.filePath(QStringLiteral("spoken.wav"));
-    const QString recording = m_dir.filePath(QStringLiteral("orv1039000000.pcm"));
-    QString error = run(QStringLiteral("espeak-ng"),
-                        {QStringLiteral("-w"), spoken,
-                         QStringLiteral("This is a voice message from Orvanto. Please call me back tomorrow "
-                                        "morning, the meeting moved to half past nine.")});
-    QVERIFY2(error.isEmpty(), qPrintable(error));
-    error = run(QStringLiteral("sox"), {spoken, QStringLiteral("-r"), QStringLiteral("8000"), QStringLiteral("-c"),
-                                        QStringLiteral("1"), QStringLiteral("-b"), QStringLiteral("16"),
-                                        QStringLiteral("-e"), QStringLiteral("signed-integer"),
-                                        QStringLiteral("-t"), QStringLiteral("raw"), recording});
-    QVERIFY2(error.isEmpty(), qPrintable(error));
-    QVERIFY(QFileInfo(recording).size() > 3 * 16000);
+    // The decoder's command: these, the voice file, those, the raw 16-bit output.
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QStringList>("after");
+    QTest::newRow("ffmpeg") << QStringList{"ffmpeg", "-v", "error", "-i"} << QStringList{"-f", "s16le"};
+    QTest::newRow("sox") << QStringList{"sox"} << QStringList{"-t", "raw", "-e", "signed-integer", "-b", "16"};
+}
 
-    QCOMPARE(NarrowTo8Bit(recording), 1);
-    m_input = samplesOf8Bit(readAll(recording));
+void TestCompressionPlayers::decodesTheVoiceFile()
+{
+    QFETCH(QStringList, before);
+    QFETCH(QStringList, after);
+    QTemporaryDir dir;
+    const QString spoken = dir.filePath("spoken.wav"), pcm = dir.filePath("v.pcm"), wave = dir.filePath("v.wav");
+    QByteArray error = run({"espeak-ng", "-w", spoken, "This is a voice message. Please call me back at nine."});
+    error += run({"sox", spoken, "-r", "8000", "-c", "1", "-b", "16", "-e", "signed-integer", "-t", "raw", pcm});
+    QVERIFY2(error.isEmpty(), error.constData());
+    QCOMPARE(NarrowTo8Bit(pcm), 1);
     CVoiceCompressor job;
-    QCOMPARE(job.SetSourceFile(recording), 1);
-    m_wave = m_dir.filePath(QStringLiteral("orv1039000000.wav"));
-    job.SetCompressedFile(m_wave);
+    QCOMPARE(job.SetSourceFile(pcm), 1);
+    job.SetCompressedFile(wave);
     QCOMPARE(job.Compress(), 1);
-    m_libgsm = decodeGsmBlocks(readWaveFile(m_wave).data);
-    QCOMPARE(m_libgsm.size(), m_input.size() / 320 * 320);
-}
 
-void TestCompressionPlayers::checkDecoded(const QString &raw)
-{
-    const std::vector<qint16> decoded = samplesOf16Bit(readAll(raw));
-    QCOMPARE(decoded.size(), m_libgsm.size());
-    const double r = correlation(m_input, decoded);
-    qInfo("correlation of %s with the 8-bit input: %.3f", qPrintable(QFileInfo(raw).fileName()), r);
+    error = run(QStringList(before) << wave << after << dir.filePath("v.raw"));
+    QVERIFY2(error.isEmpty(), error.constData());
+    const std::vector<qint16> input = samplesOf(TestFiles::read(pcm), 1);
+    const std::vector<qint16> decoded = samplesOf(TestFiles::read(dir.filePath("v.raw")), 2);
+    QVERIFY(input.size() > 3 * 8000);
+    QCOMPARE(decoded.size(), input.size() / 320 * 320);
+    QVERIFY(decoded == decodeGsmBlocks(readWaveFile(wave).data)); // the same samples as libgsm's
+    const double r = correlation(input, decoded);
     QVERIFY2(r >= 0.9, qPrintable(QString::number(r)));
-    QVERIFY(decoded == m_libgsm);
-}
-
-void TestCompressionPlayers::ffmpegDecodesTheVoiceFile()
-{
-    const QString raw = m_dir.filePath(QStringLiteral("ffmpeg.raw"));
-    const QString error = run(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"),
-                                                          QStringLiteral("-y"), QStringLiteral("-i"), m_wave,
-                                                          QStringLiteral("-f"), QStringLiteral("s16le"), raw});
-    QVERIFY2(error.isEmpty(), qPrintable(error));
-    checkDecoded(raw);
-}
-
-void TestCompressionPlayers::soxDecodesTheVoiceFile()
-{
-    const QString raw = m_dir.filePath(QStringLiteral("sox.raw"));
-    const QString error = run(QStringLiteral("sox"), {m_wave, QStringLiteral("-t"), QStringLiteral("raw"),
-                                                       QStringLiteral("-e"), QStringLiteral("signed-integer"),
-                                                       QStringLiteral("-b"), QStringLiteral("16"), raw});
-    QVERIFY2(error.isEmpty(), qPrintable(error));
-    checkDecoded(raw);
 }
 
 QTEST_GUILESS_MAIN(TestCompressionPlayers)

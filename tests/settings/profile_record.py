@@ -2,7 +2,7 @@
 Orvanto's own code.
 
     profile_record.py read FILE          prints the records as JSON
-    profile_record.py write FILE < JSON  writes the records given as JSON
+    profile_record.py write FILE JSON    writes the records given as JSON
 """
 import json
 import struct
@@ -34,8 +34,8 @@ def read(path):
     json.dump(records, sys.stdout)
 
 
-def write(path):
-    records = json.load(sys.stdin)
+def write(path, text):
+    records = json.loads(text)
     with open(path, "wb") as f:
         for record in records:
             values = [record[field].encode("utf-8") if field in TEXTS else record[field]
@@ -44,4 +44,4 @@ def write(path):
 
 
 if __name__ == "__main__":
-    {"read": read, "write": write}[sys.argv[1]](sys.argv[2])
+    {"read": read, "write": write}[sys.argv[1]](*sys.argv[2:])

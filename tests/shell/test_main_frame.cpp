@@ -1,16 +1,20 @@
-#include "resources/product.h"
+// The main frame: menus, accelerators and toolbar against the command ids, commands
+// by id, the tray and help pages; and the docked log bar's layout, painting and clicks.
+
 #include "resources/resource_ids.h"
 #include "shell/frame_client.h"
+#include "shell/log_bar.h"
 #include "shell/log_dialog.h"
 #include "shell/main_frame.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDesktopServices>
-#include <QDockWidget>
-#include <QLabel>
+#include <QImage>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QToolBar>
@@ -22,30 +26,35 @@ namespace {
 class RecordingClient : public FrameClient
 {
 public:
-    QList<int> handledIds;
-    QList<int> received;
-    bool allowClose = true;
-    int closeRequests = 0;
-
+    QList<int> handledIds, received;
     bool OnCommand(int id) override
     {
         received << id;
         return handledIds.contains(id);
     }
-    std::optional<bool> commandEnabled(int id) const override
-    {
-        if (id == Ids::CmdConnect)
-            return false;
-        return std::nullopt;
-    }
-    bool closeRequested() override
-    {
-        ++closeRequests;
-        return allowClose;
-    }
+    std::optional<bool> commandEnabled(int id) const override { return id == Ids::CmdConnect ? false : std::optional<bool>(); }
+    bool closeRequested() override { return true; }
 };
 
-// Collects the URLs the frame asks the desktop to open.
+QStringList captions(const QList<QAction *> &actions)
+{
+    QStringList result;
+    for (QAction *action : actions)
+        result << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    return result;
+}
+
+// Where the log bar, its dialog and the form are; the last holds floating, visible and dock side.
+QList<QRect> placeOf(CMainFrame &frame)
+{
+    CLogBar *bar = frame.dockingLogBar();
+    return {bar->geometry(), bar->dialog()->geometry(), frame.centralWidget() ? frame.centralWidget()->geometry() : QRect(),
+            QRect(bar->isFloating(), bar->isVisible(), frame.dockWidgetArea(bar), 0)};
+}
+
+}  // namespace
+
+// Receives the URLs the frame asks the desktop to open.
 class UrlCatcher : public QObject
 {
     Q_OBJECT
@@ -55,100 +64,72 @@ public slots:
     void open(const QUrl &url) { urls << url; }
 };
 
-QStringList captions(QMenu *menu)
-{
-    QStringList result;
-    for (QAction *action : menu->actions())
-        result << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    return result;
-}
-
-}  // namespace
-
 class MainFrameTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void windowHasTitleSizeAndNoMaximiseBox();
-    void menusHaveTheirCaptionsAndCommands();
-    void acceleratorsReachTheirCommands();
-    void toolbarAndPrompts();
-    void commandsGoToTheViewFirst();
-    void trayIconAndMenu();
-    void hideWithoutTrayMinimises();
-    void helpPagesOpenInTheBrowser();
-    void logWindowToggleAndClear();
-    void closeAsksTheView();
-    void statusBarPanes();
+    void menusToolbarAndTray();
+    void keysAndCommandsReachTheView();
+    void logBarDocksPaintsAndSwallowsClicks();
 };
 
-void MainFrameTest::windowHasTitleSizeAndNoMaximiseBox()
-{
-    CMainFrame frame;
-    QCOMPARE(frame.windowTitle(), QString::fromLatin1(Product::MainWindowTitle));
-    QVERIFY(frame.windowTitle().startsWith(QStringLiteral("Orvanto")));
-    QVERIFY(frame.windowTitle().contains(QStringLiteral("(www.orvanto.example)")));
-    QCOMPARE(frame.size(), QSize(520, 560));
-    QVERIFY(!(frame.windowFlags() & Qt::WindowMaximizeButtonHint));
-    QVERIFY(frame.windowFlags() & Qt::WindowMinimizeButtonHint);
-}
-
-void MainFrameTest::menusHaveTheirCaptionsAndCommands()
+void MainFrameTest::menusToolbarAndTray()
 {
     CMainFrame frame;
     const QList<QAction *> tops = frame.menuBar()->actions();
-    QStringList titles;
-    for (QAction *top : tops)
-        titles << top->text();
-    QCOMPARE(titles, (QStringList{"&Email", "E&dit", "&View", "&Help"}));
-
-    QCOMPARE(captions(tops[0]->menu()),
+    QCOMPARE(captions(tops), (QStringList{"&Email", "E&dit", "&View", "&Help"}));
+    QCOMPARE(captions(tops[0]->menu()->actions()),
              (QStringList{"&New\tAlt+N", "&Attachment\tAlt+A", "&Send\tAlt+S", "-", "&Connect", "&Disconnect",
                           "Send &Test Email...", "-", "E&xit\tAlt+X"}));
-    QCOMPARE(captions(tops[1]->menu()), (QStringList{"Undo\tCtrl+Z", "-", "Cut\tCtrl+X", "Copy\tCtrl+C",
-                                                     "Paste\tCtrl+V", "-", "Select All\tCtrl+A"}));
-    QCOMPARE(captions(tops[2]->menu()),
+    QCOMPARE(captions(tops[1]->menu()->actions()), (QStringList{"Undo\tCtrl+Z", "-", "Cut\tCtrl+X", "Copy\tCtrl+C",
+                                                                "Paste\tCtrl+V", "-", "Select All\tCtrl+A"}));
+    QCOMPARE(captions(tops[2]->menu()->actions()),
              (QStringList{"&Settings", "-", "&Toolbar", "&Status Bar", "&Log Window", "&Clear Log", "&Trace Info",
                           "-", "&Sent Messages", "&History", "&Address Book", "-", "&Hide"}));
-    QCOMPARE(captions(tops[3]->menu()),
+    QCOMPARE(captions(tops[3]->menu()->actions()),
              (QStringList{"&Online Help", "&Tech Support", "&Orvanto Updates", "-", "&About Orvanto..."}));
-
-    const QList<int> ids = {Ids::CmdNew,         Ids::CmdAttachment, Ids::CmdSend,      Ids::CmdConnect,
-                            Ids::CmdDisconnect,  Ids::CmdTestMail,   Ids::CmdExit,      Ids::CmdUndo,
-                            Ids::CmdCut,         Ids::CmdCopy,       Ids::CmdPaste,     Ids::CmdSelectAll,
-                            Ids::CmdSettings,    Ids::CmdToolbar,    Ids::CmdStatusBar, Ids::CmdToggleLog,
-                            Ids::CmdClearLog,    Ids::CmdTraceInfo,  Ids::CmdSentMessages, Ids::CmdHistory,
-                            Ids::CmdAddressBook, Ids::CmdHide,       Ids::CmdOnlineHelp, Ids::CmdTechSupport,
-                            Ids::CmdUpdates,     Ids::CmdAbout};
     QList<int> inMenus;
     for (QAction *top : tops)
         for (QAction *item : top->menu()->actions())
             if (!item->isSeparator())
                 inMenus << item->data().toInt();
-    QCOMPARE(inMenus, ids);
-    // Commands 32773 and 32781 exist but have no menu item.
-    QVERIFY(frame.action(Ids::CmdSaveSettings));
-    QVERIFY(frame.action(Ids::CmdOutboxPath));
-    QVERIFY(!inMenus.contains(Ids::CmdSaveSettings) && !inMenus.contains(Ids::CmdOutboxPath));
-    QVERIFY(frame.action(Ids::CmdTraceInfo)->isCheckable());
-    QVERIFY(!frame.action(Ids::CmdTraceInfo)->isChecked());
+    QCOMPARE(inMenus, (QList<int>{Ids::CmdNew, Ids::CmdAttachment, Ids::CmdSend, Ids::CmdConnect, Ids::CmdDisconnect,
+                                  Ids::CmdTestMail, Ids::CmdExit, Ids::CmdUndo, Ids::CmdCut, Ids::CmdCopy, Ids::CmdPaste,
+                                  Ids::CmdSelectAll, Ids::CmdSettings, Ids::CmdToolbar, Ids::CmdStatusBar,
+                                  Ids::CmdToggleLog, Ids::CmdClearLog, Ids::CmdTraceInfo, Ids::CmdSentMessages,
+                                  Ids::CmdHistory, Ids::CmdAddressBook, Ids::CmdHide, Ids::CmdOnlineHelp,
+                                  Ids::CmdTechSupport, Ids::CmdUpdates, Ids::CmdAbout}));
+    QList<int> tools;
+    for (QAction *action : frame.toolBar()->actions())
+        tools << (action->isSeparator() ? 0 : action->data().toInt());
+    QCOMPARE(tools, (QList<int>{Ids::CmdNew, 0, Ids::CmdSend, 0, Ids::CmdSettings, 0, Ids::CmdSentMessages, 0,
+                                Ids::CmdOnlineHelp, 0, Ids::CmdHide}));
+
+    QCOMPARE(frame.trayIcon()->toolTip(), QStringLiteral("Orvanto  3.0"));
+    QVERIFY(!frame.trayIcon()->icon().isNull() && !frame.trayIcon()->isVisible());
+    QCOMPARE(captions(frame.trayMenu()->actions()), (QStringList{"Orvanto 2.2", "-", "&Restore", "&Exit"}));
+    QVERIFY(!frame.trayMenu()->actions().first()->isEnabled());
+    // Without a system tray, Hide minimises the window so it can be brought back.
+    QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    frame.dispatch(Ids::CmdHide);
+    QTRY_VERIFY(frame.windowState() & Qt::WindowMinimized);
+    QVERIFY(!frame.trayIcon()->isVisible());
 }
 
-void MainFrameTest::acceleratorsReachTheirCommands()
+void MainFrameTest::keysAndCommandsReachTheView()
 {
     CMainFrame frame;
     RecordingClient client;
+    client.handledIds = {Ids::CmdExit, Ids::CmdClearLog};  // the window stays open, the log kept
     frame.setClient(&client);
     frame.show();
     QVERIFY(QTest::qWaitForWindowActive(&frame));
     // Focus on a widget that handles no key itself, so every key reaches the table.
     frame.toolBar()->setFocus();
-    const struct
-    {
-        QKeyCombination key;
-        int id;
-    } keys[] = {
+    const std::pair<QKeyCombination, int> keys[] = {
         {Qt::CTRL | Qt::Key_A, Ids::CmdSelectAll},   {Qt::ALT | Qt::Key_A, Ids::CmdAttachment},
         {Qt::CTRL | Qt::Key_C, Ids::CmdCopy},        {Qt::CTRL | Qt::Key_N, Ids::CmdNew},
         {Qt::ALT | Qt::Key_N, Ids::CmdNew},          {Qt::CTRL | Qt::Key_O, Ids::CmdNew},
@@ -157,84 +138,28 @@ void MainFrameTest::acceleratorsReachTheirCommands()
         {Qt::SHIFT | Qt::Key_Delete, Ids::CmdCut},   {Qt::CTRL | Qt::Key_Insert, Ids::CmdCopy},
         {Qt::SHIFT | Qt::Key_Insert, Ids::CmdPaste}, {Qt::CTRL | Qt::Key_X, Ids::CmdCut},
         {Qt::CTRL | Qt::Key_Z, Ids::CmdUndo},        {Qt::ALT | Qt::Key_X, Ids::CmdExit},
-    };
-    client.handledIds = {Ids::CmdExit};  // keep the window open
-    for (const auto &k : keys) {
+        {Qt::NoModifier | Qt::Key_F6, Ids::CmdNextPane}};
+    for (const auto &[key, id] : keys) {
         client.received.clear();
-        QTest::keyClick(&frame, k.key.key(), k.key.keyboardModifiers());
-        QCOMPARE(client.received, QList<int>{k.id});
+        QTest::keyClick(&frame, key.key(), key.keyboardModifiers());
+        QCOMPARE(client.received, QList<int>{id});
     }
-    // F6 and Shift+F6 move the focus between the form and the log window.
-    client.received.clear();
-    QTest::keyClick(&frame, Qt::Key_F6);
-    QCOMPARE(client.received, QList<int>{Ids::CmdNextPane});
-    QTRY_VERIFY(frame.logEdit()->hasFocus());
-}
+    QTRY_VERIFY(frame.logEdit()->hasFocus());  // F6 moved it to the log window
 
-void MainFrameTest::toolbarAndPrompts()
-{
-    CMainFrame frame;
-    QList<int> ids;
-    for (QAction *action : frame.toolBar()->actions())
-        ids << (action->isSeparator() ? 0 : action->data().toInt());
-    QCOMPARE(ids, (QList<int>{Ids::CmdNew, 0, Ids::CmdSend, 0, Ids::CmdSettings, 0, Ids::CmdSentMessages, 0,
-                              Ids::CmdOnlineHelp, 0, Ids::CmdHide}));
-    for (QAction *action : frame.toolBar()->actions())
-        if (!action->isSeparator())
-            QVERIFY(!action->icon().isNull());
-    QCOMPARE(frame.action(Ids::CmdHide)->statusTip(), QStringLiteral("Hide Orvanto"));
-    QCOMPARE(frame.action(Ids::CmdHistory)->statusTip(), QStringLiteral("View Outgoing Recipients"));
-    QCOMPARE(frame.action(Ids::CmdTechSupport)->statusTip(), QStringLiteral("Contact Orvanto Support Team"));
-    QCOMPARE(frame.action(Ids::CmdRestore)->statusTip(), QStringLiteral("Restore Orvanto"));
-    QCOMPARE(frame.action(Ids::CmdToggleLog)->statusTip(), QStringLiteral("Toggle log window"));
-}
-
-void MainFrameTest::commandsGoToTheViewFirst()
-{
-    CMainFrame frame;
-    RecordingClient client;
-    frame.setClient(&client);
-    client.handledIds = {Ids::CmdClearLog};
+    // The view gets each command first; what it leaves, the frame handles.
     frame.logEdit()->setPlainText(QStringLiteral("kept"));
     frame.action(Ids::CmdClearLog)->trigger();
-    QCOMPARE(client.received, QList<int>{Ids::CmdClearLog});
-    QCOMPARE(frame.logEdit()->toPlainText(), QStringLiteral("kept"));  // the view took it
-
+    QCOMPARE(frame.logEdit()->toPlainText(), QStringLiteral("kept"));
     client.handledIds.clear();
     frame.dispatch(Ids::CmdClearLog);
     QVERIFY(frame.logEdit()->toPlainText().isEmpty());
-
     frame.updateCommandUi();
-    QVERIFY(!frame.action(Ids::CmdConnect)->isEnabled());
-    QVERIFY(frame.action(Ids::CmdSend)->isEnabled());
-}
-
-void MainFrameTest::trayIconAndMenu()
-{
-    CMainFrame frame;
-    QCOMPARE(frame.trayIcon()->toolTip(), QStringLiteral("Orvanto  3.0"));
-    QVERIFY(!frame.trayIcon()->icon().isNull());
-    QVERIFY(!frame.trayIcon()->isVisible());
-    QCOMPARE(captions(frame.trayMenu()), (QStringList{"Orvanto 2.2", "-", "&Restore", "&Exit"}));
-    QVERIFY(!frame.trayMenu()->actions().first()->isEnabled());
-}
-
-void MainFrameTest::hideWithoutTrayMinimises()
-{
-    QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
-    CMainFrame frame;
-    frame.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&frame));
-    frame.dispatch(Ids::CmdHide);
-    QTRY_VERIFY(frame.windowState() & Qt::WindowMinimized);
-    QVERIFY(!frame.trayIcon()->isVisible());
-}
-
-void MainFrameTest::helpPagesOpenInTheBrowser()
-{
+    QVERIFY(!frame.action(Ids::CmdConnect)->isEnabled() && frame.action(Ids::CmdSend)->isEnabled());
+    QSignalSpy about(&frame, &CMainFrame::aboutRequested);
+    frame.dispatch(Ids::CmdAbout);
+    QCOMPARE(about.count(), 1);
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
-    CMainFrame frame;
     frame.dispatch(Ids::CmdOnlineHelp);
     frame.dispatch(Ids::CmdUpdates);
     QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
@@ -242,58 +167,77 @@ void MainFrameTest::helpPagesOpenInTheBrowser()
                                         QUrl(QStringLiteral("http://www.orvanto.example/orvanto/index.html"))}));
 }
 
-void MainFrameTest::logWindowToggleAndClear()
+void MainFrameTest::logBarDocksPaintsAndSwallowsClicks()
 {
+    const int dialogHeight = CLogDialog().height();
     CMainFrame frame;
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    CLogBar *bar = frame.dockingLogBar();
+    const LogBarLayout lay = bar->layout();
+    QWidget *face = bar->widget();
+    QCOMPARE(bar->windowTitle(), QStringLiteral("Log window"));
+    QCOMPARE(frame.dockWidgetArea(bar), Qt::BottomDockWidgetArea);
+    QVERIFY(!bar->features().testFlag(QDockWidget::DockWidgetFloatable));
+    // The client area is as high as the log dialog, which fills it; the gripper is on the left.
+    QCOMPARE(bar->height(), dialogHeight + 9);
+    QCOMPARE(lay.client.height(), dialogHeight);
+    QCOMPARE(lay.client.left(), 20);
+    QCOMPARE(frame.logDialog()->geometry(), lay.client);
+    // Docked at a side the parts turn: client, edge, gripper, close and maximise glyphs, gripper lines.
+    const LogBarLayout left = LogBarLayout::forSide(Qt::LeftDockWidgetArea, QRect(0, 0, 200, 400));
+    QCOMPARE((QList<QRect>{left.client, left.edge, left.gripper, left.closeGlyph, left.maximiseGlyph, left.gripLines[0],
+                           left.gripLines[1]}),
+             (QList<QRect>{{3, 20, 191, 377}, {194, 0, 6, 400}, {0, 0, 160, 20}, {179, 7, 11, 11}, {166, 7, 11, 11},
+                           {10, 10, 152, 3}, {10, 14, 152, 3}}));
+
+    // Two raised gripper lines (light, face, dark columns), the edge light above dark,
+    // and a mark in each glyph.
+    const QImage image = bar->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QPalette pal = face->palette();
+    const QRgb light = pal.color(QPalette::Light).rgb(), dark = pal.color(QPalette::Dark).rgb();
+    const QRgb button = pal.color(QPalette::Button).rgb(), mark = pal.color(QPalette::ButtonText).rgb();
+    for (const int x : {10, 14})
+        QCOMPARE((QList<QRgb>{image.pixel(x, 60), image.pixel(x + 1, 60), image.pixel(x + 2, 60)}),
+                 (QList<QRgb>{light, button, dark}));
+    QCOMPARE((QList<QRgb>{image.pixel(5, 60), image.pixel(200, 0), image.pixel(200, 5)}),
+             (QList<QRgb>{button, light, dark}));
+    for (const QRect &glyph : {lay.closeGlyph, lay.maximiseGlyph}) {
+        const QImage part = image.copy(glyph);
+        const auto *pixels = reinterpret_cast<const QRgb *>(part.constBits());
+        QVERIFY(std::count(pixels, pixels + part.width() * part.height(), mark) >= 6);
+    }
+
+    // Clicks and drags on the glyphs, gripper and edge change nothing.
+    const QList<QRect> before = placeOf(frame);
+    const std::pair<QPoint, CLogBar::Hit> targets[] = {{lay.closeGlyph.center(), CLogBar::Hit::CloseGlyph},
+                                                       {lay.maximiseGlyph.center(), CLogBar::Hit::MaximiseGlyph},
+                                                       {lay.gripper.center(), CLogBar::Hit::Gripper},
+                                                       {lay.edge.center(), CLogBar::Hit::Edge}};
+    for (const auto &[point, hit] : targets) {
+        QCOMPARE(bar->hitTest(point), hit);
+        QTest::mouseClick(face, Qt::LeftButton, {}, point);
+        QTest::mouseDClick(face, Qt::LeftButton, {}, point);
+        QTest::mouseClick(face, Qt::RightButton, {}, point);
+        QTest::mousePress(face, Qt::LeftButton, {}, point);
+        QTest::mouseMove(face, point + QPoint(30, -60));
+        QTest::mouseRelease(face, Qt::LeftButton, {}, point + QPoint(30, -60));
+        QApplication::processEvents();
+        QCOMPARE(placeOf(frame), before);
+    }
+    // The sizing cursor over the edge only.
+    QTest::mouseMove(face, lay.edge.center());
+    QTRY_COMPARE(face->cursor().shape(), Qt::SizeVerCursor);
+    QTest::mouseMove(face, lay.gripper.center());
+    QTRY_COMPARE(face->cursor().shape(), Qt::ArrowCursor);
+
+    // Toggle log window hides and shows it in its place, from the menu and by id.
     QAction *toggle = frame.action(Ids::CmdToggleLog);
-    QVERIFY(toggle->isChecked());
-    QVERIFY(frame.logBar()->isVisible());
-    QCOMPARE(frame.logBar()->windowTitle(), QStringLiteral("Log window"));
-    QCOMPARE(frame.dockWidgetArea(frame.logBar()), Qt::BottomDockWidgetArea);
-    toggle->trigger();  // from the menu
-    QVERIFY(!toggle->isChecked());
-    QVERIFY(!frame.logBar()->isVisible());
-    frame.dispatch(Ids::CmdToggleLog);  // by id
-    QVERIFY(toggle->isChecked());
-    QVERIFY(frame.logBar()->isVisible());
-
-    frame.action(Ids::CmdToolbar)->trigger();
-    QVERIFY(!frame.toolBar()->isVisible());
-    QVERIFY(!frame.action(Ids::CmdToolbar)->isChecked());
-}
-
-void MainFrameTest::closeAsksTheView()
-{
-    CMainFrame frame;
-    RecordingClient client;
-    frame.setClient(&client);
-    frame.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&frame));
-    client.allowClose = false;
-    QVERIFY(!frame.close());
-    QVERIFY(frame.isVisible());
-    client.allowClose = true;
-    frame.dispatch(Ids::CmdExit);
-    QVERIFY(!frame.isVisible());
-    QCOMPARE(client.closeRequests, 2);
-}
-
-void MainFrameTest::statusBarPanes()
-{
-    CMainFrame frame;
-    frame.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&frame));
-    auto *prompt = frame.findChild<QLabel *>(QStringLiteral("promptPane"));
-    QVERIFY(prompt);
-    QCOMPARE(prompt->text(), QStringLiteral("Ready"));
-    for (int i = 0; i < 3; ++i)
-        QVERIFY(frame.lockIndicator(i));
-    QCOMPARE(frame.lockIndicator(0)->text(), QStringLiteral("CAP"));
-    QCOMPARE(frame.lockIndicator(2)->text(), QStringLiteral("SCRL"));
-    // Offscreen there is no keyboard state to show: the indicators stay grey.
-    QVERIFY(!frame.lockIndicator(1)->isEnabled());
+    toggle->trigger();
+    QVERIFY(!bar->isVisible() && !toggle->isChecked());
+    frame.dispatch(Ids::CmdToggleLog);
+    QVERIFY(bar->isVisible() && toggle->isChecked());
+    QTRY_COMPARE(placeOf(frame), before);
 }
 
 QTEST_MAIN(MainFrameTest)

@@ -1,120 +1,131 @@
 #include "tests/support/compression/speech_signal.h"
 
+#include "tests/support/test_files.h"
+
 #include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
 
+#include <gsm.h>
+
 namespace CompressionTestSupport {
-
-namespace {
-
-constexpr double Rate = 8000.0;
-constexpr double Pi = 3.14159265358979323846;
-
-class Random
-{
-public:
-    explicit Random(quint32 seed) : m_state(seed * 2654435761u + 1u) {}
-    double uniform(double low, double high)
-    {
-        m_state = m_state * 1664525u + 1013904223u;
-        return low + (high - low) * double(m_state >> 8) / double(1u << 24);
-    }
-
-private:
-    quint32 m_state;
-};
-
-// Gain of one harmonic under three formant resonances.
-double formantGain(double frequency, const double (&formants)[3])
-{
-    static constexpr double Bandwidth[3] = {90.0, 120.0, 180.0};
-    double gain = 0.0;
-    for (int i = 0; i < 3; ++i) {
-        const double d = (frequency - formants[i]) / Bandwidth[i];
-        gain += 1.0 / (1.0 + d * d);
-    }
-    return gain;
-}
-
-}  // namespace
 
 QByteArray speechLike16(int sampleCount, quint32 seed)
 {
-    Random random(seed);
+    constexpr double Rate = 8000.0, Pi = 3.14159265358979323846;
+    constexpr double Low[3] = {300, 900, 2300}, High[3] = {800, 2200, 3000}, Width[3] = {90, 120, 180};
+    quint32 state = seed * 2654435761u + 1u;
+    auto uniform = [&state](double low, double high) {
+        state = state * 1664525u + 1013904223u;
+        return low + (high - low) * double(state >> 8) / double(1u << 24);
+    };
     std::vector<double> signal(size_t(std::max(sampleCount, 0)), 0.0);
-    double phase[40] = {};
-    size_t at = 0;
-    while (at < signal.size()) {
-        const size_t syllable = size_t(random.uniform(0.12, 0.30) * Rate);
-        const size_t pause = size_t(random.uniform(0.04, 0.12) * Rate);
-        const double pitchFrom = random.uniform(100.0, 200.0), pitchTo = random.uniform(100.0, 200.0);
-        const double from[3] = {random.uniform(300, 800), random.uniform(900, 2200), random.uniform(2300, 3000)};
-        const double to[3] = {random.uniform(300, 800), random.uniform(900, 2200), random.uniform(2300, 3000)};
-        for (size_t i = 0; i < syllable && at < signal.size(); ++i, ++at) {
-            const double t = double(i) / double(syllable);
-            const double pitch = pitchFrom + (pitchTo - pitchFrom) * t;
-            const double formants[3] = {from[0] + (to[0] - from[0]) * t, from[1] + (to[1] - from[1]) * t,
-                                        from[2] + (to[2] - from[2]) * t};
-            double value = 0.0;
-            for (int k = 1; k <= 40 && k * pitch < 3800.0; ++k) {
-                phase[k - 1] += 2.0 * Pi * k * pitch / Rate;
-                value += formantGain(k * pitch, formants) * std::sin(phase[k - 1]) / double(k);
-            }
-            const double envelope = std::sin(Pi * t);
-            signal[at] = value * envelope * envelope;
+    double phase[40] = {}, peak = 1e-9;
+    for (size_t at = 0; at < signal.size();) {
+        const size_t syllable = size_t(uniform(0.12, 0.30) * Rate), pause = size_t(uniform(0.04, 0.12) * Rate);
+        const double pitchFrom = uniform(100, 200), pitchTo = uniform(100, 200);
+        double from[3], to[3];
+        for (int f = 0; f < 3; ++f) {
+            from[f] = uniform(Low[f], High[f]);
+            to[f] = uniform(Low[f], High[f]);
         }
-        for (size_t i = 0; i < pause && at < signal.size(); ++i, ++at)
-            signal[at] = random.uniform(-0.01, 0.01);
+        for (size_t i = 0; i < syllable && at < signal.size(); ++i, ++at) {
+            const double t = double(i) / double(syllable), pitch = pitchFrom + (pitchTo - pitchFrom) * t;
+            const double envelope = std::sin(Pi * t) * std::sin(Pi * t);
+            for (int k = 1; k <= 40 && k * pitch < 3800.0; ++k) {
+                double gain = 0.0; // the harmonic under the three formant resonances
+                for (int f = 0; f < 3; ++f) {
+                    const double d = (k * pitch - from[f] - (to[f] - from[f]) * t) / Width[f];
+                    gain += 1.0 / (1.0 + d * d);
+                }
+                phase[k - 1] += 2.0 * Pi * k * pitch / Rate;
+                signal[at] += gain * envelope * std::sin(phase[k - 1]) / k;
+            }
+            peak = std::max(peak, std::abs(signal[at]));
+        }
+        at = std::min(signal.size(), at + pause); // a silent pause
     }
-    double peak = 1e-9;
-    for (double v : signal)
-        peak = std::max(peak, std::abs(v));
     QByteArray raw(2 * qsizetype(signal.size()), '\0');
     for (size_t i = 0; i < signal.size(); ++i)
         qToLittleEndian(qint16(std::lround(signal[i] / peak * 14000.0)), raw.data() + 2 * i);
     return raw;
 }
 
-std::vector<qint16> samplesOf16Bit(const QByteArray &raw)
+std::vector<qint16> samplesOf(const QByteArray &raw, int width)
 {
-    std::vector<qint16> samples(size_t(raw.size() / 2));
+    std::vector<qint16> samples(size_t(raw.size() / width));
     for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = qFromLittleEndian<qint16>(raw.constData() + 2 * i);
+        samples[i] = width == 2 ? qFromLittleEndian<qint16>(raw.constData() + 2 * i)
+                                : qint16((quint8(raw[qsizetype(i)]) - 128) * 256);
     return samples;
 }
 
-std::vector<qint16> samplesOf8Bit(const QByteArray &raw)
+double correlation(const std::vector<qint16> &a, const std::vector<qint16> &b)
 {
-    std::vector<qint16> samples(size_t(raw.size()));
-    for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = qint16((static_cast<unsigned char>(raw[qsizetype(i)]) - 128) * 256);
-    return samples;
+    const double n = double(std::min(a.size(), b.size()));
+    double sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0;
+    for (size_t i = 0; i < size_t(n); ++i) {
+        sa += a[i];
+        sb += b[i];
+        saa += double(a[i]) * a[i];
+        sbb += double(b[i]) * b[i];
+        sab += double(a[i]) * b[i];
+    }
+    const double varA = n * saa - sa * sa, varB = n * sbb - sb * sb;
+    return (varA > 0 && varB > 0) ? (n * sab - sa * sb) / std::sqrt(varA * varB) : 0.0;
 }
 
-double correlation(const std::vector<qint16> &a, const std::vector<qint16> &b, size_t n)
+std::vector<qint16> decodeGsmBlocks(const QByteArray &blocks)
 {
-    if (n == 0)
-        n = std::min(a.size(), b.size());
-    n = std::min({n, a.size(), b.size()});
-    if (n == 0)
-        return 0.0;
-    double meanA = 0, meanB = 0;
-    for (size_t i = 0; i < n; ++i) {
-        meanA += a[i];
-        meanB += b[i];
+    if (blocks.size() % 65 != 0)
+        return {};
+    gsm handle = gsm_create();
+    int one = 1;
+    gsm_option(handle, GSM_OPT_WAV49, &one);
+    QByteArray copy = blocks;
+    auto *bytes = reinterpret_cast<gsm_byte *>(copy.data());
+    std::vector<qint16> samples;
+    gsm_signal frame[160];
+    bool ok = true;
+    // A block holds two frames: 33 bytes, then 32.
+    for (qsizetype at = 0; ok && at < copy.size(); at += 65) {
+        for (int half = 0; half < 2 && ok; ++half) {
+            ok = gsm_decode(handle, bytes + at + 33 * half, frame) == 0;
+            samples.insert(samples.end(), frame, frame + 160);
+        }
     }
-    meanA /= double(n);
-    meanB /= double(n);
-    double ab = 0, aa = 0, bb = 0;
-    for (size_t i = 0; i < n; ++i) {
-        const double x = a[i] - meanA, y = b[i] - meanB;
-        ab += x * y;
-        aa += x * x;
-        bb += y * y;
+    gsm_destroy(handle);
+    return ok ? samples : std::vector<qint16>();
+}
+
+WaveFile readWaveFile(const QString &path)
+{
+    WaveFile wave;
+    const QByteArray all = TestFiles::read(path);
+    const char *bytes = all.constData();
+    if (all.size() < 12 || !all.startsWith("RIFF") || all.mid(8, 4) != "WAVE" ||
+        qFromLittleEndian<quint32>(bytes + 4) != quint32(all.size() - 8))
+        return wave;
+    bool sawFormat = false, sawData = false;
+    qsizetype at = 12;
+    for (; at + 8 <= all.size(); at += 8 + qFromLittleEndian<quint32>(bytes + at + 4)) {
+        const QByteArray id = all.mid(at, 4);
+        const quint32 size = qFromLittleEndian<quint32>(bytes + at + 4);
+        if (at + 8 + qsizetype(size) > all.size())
+            return wave;
+        if (id == "fmt " && size >= 16) {
+            wave.formatTag = qFromLittleEndian<quint16>(bytes + at + 8);
+            sawFormat = true;
+        } else if (id == "fact" && size >= 4) {
+            wave.factSamples = qFromLittleEndian<quint32>(bytes + at + 8);
+        } else if (id == "data") {
+            wave.data = all.mid(at + 8, size);
+            sawData = true;
+        }
     }
-    return (aa > 0 && bb > 0) ? ab / std::sqrt(aa * bb) : 0.0;
+    wave.valid = sawFormat && sawData && at == all.size();
+    return wave;
 }
 
 }  // namespace CompressionTestSupport

@@ -1,22 +1,39 @@
 #pragma once
 
+// Speech-like test audio, and the means to check what the compression made of it.
+
 #include <QByteArray>
+#include <QString>
 #include <QtGlobal>
 #include <vector>
 
 namespace CompressionTestSupport {
 
-// A speech-like signal at 8000 Hz as raw 16-bit little-endian samples: syllables of
-// voiced sound (a gliding pitch whose harmonics are shaped by three moving formants)
-// separated by short quiet pauses. The same seed gives the same bytes.
+// A speech-like signal at 8000 Hz as raw 16-bit little-endian samples: syllables of a
+// gliding pitch whose harmonics are shaped by three moving formants, with silent pauses
+// between them. The same seed gives the same bytes.
 QByteArray speechLike16(int sampleCount, quint32 seed = 1);
 
-// Samples of a raw 16-bit little-endian file.
-std::vector<qint16> samplesOf16Bit(const QByteArray &raw);
-// Samples of a raw 8-bit unsigned file, each u as (u - 128) * 256.
-std::vector<qint16> samplesOf8Bit(const QByteArray &raw);
+// Samples of a raw file of the given width in bytes: 2 for 16-bit little-endian,
+// 1 for 8-bit unsigned, each u as (u - 128) * 256.
+std::vector<qint16> samplesOf(const QByteArray &raw, int width);
 
-// Pearson correlation of the first n samples of a and b (n = the shorter length when 0).
-double correlation(const std::vector<qint16> &a, const std::vector<qint16> &b, size_t n = 0);
+// Pearson correlation over the shorter length of a and b.
+double correlation(const std::vector<qint16> &a, const std::vector<qint16> &b);
+
+// Decodes 65-byte GSM 6.10 WAV blocks with libgsm (GSM_OPT_WAV49), 320 samples a
+// block; empty when the stream is not whole blocks or a frame is bad.
+std::vector<qint16> decodeGsmBlocks(const QByteArray &blocks);
+
+// The chunks of a WAV file as a player reads them; valid when the RIFF size and the
+// chunk sizes add up to the file and it has "fmt " and "data".
+struct WaveFile
+{
+    bool valid = false;
+    quint16 formatTag = 0;
+    quint32 factSamples = 0;
+    QByteArray data;
+};
+WaveFile readWaveFile(const QString &path);
 
 }  // namespace CompressionTestSupport

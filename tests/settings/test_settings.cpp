@@ -1,0 +1,378 @@
+// Profiles and settings: the profiles file against an independent reader and writer,
+// the settings store, the settings dialog as the user drives it, and the form's side.
+
+#include "resources/resource_ids.h"
+#include "settings/outbox_path_dialog.h"
+#include "settings/profile_file.h"
+#include "settings/settings_dialog.h"
+#include "settings/settings_store.h"
+#include "tests/support/form_harness.h"
+#include "tests/support/test_files.h"
+
+#include <QComboBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+// Reads profiles.bin as JSON, or writes JSON to it, with Python's struct module.
+QByteArray runScript(const QStringList &args)
+{
+    QProcess python;
+    python.start("python3", QStringList{ORVANTO_SOURCE_DIR "/tests/settings/profile_record.py"} + args);
+    return python.waitForFinished(30000) && python.exitCode() == 0 ? python.readAllStandardOutput() : QByteArray();
+}
+
+const QByteArray Records = R"([
+ {"mark": 1, "name": "Zoë Ω work", "incoming": "pop.x", "outgoing": "smtp.x", "protocol": 1, "user": "anna",
+  "password": "s3cret", "reply": "anna@x.org", "input": -1, "output": 2, "savePass": 1, "requirePass": 1},
+ {"mark": 0, "name": "home", "incoming": "", "outgoing": "o2", "protocol": 0, "user": "", "password": "",
+  "reply": "", "input": 3, "output": -1, "savePass": 0, "requirePass": 0}])";
+
+QJsonObject toJson(const Profile &p)
+{
+    return {{"mark", p.selected},   {"name", p.name},         {"incoming", p.incoming},   {"outgoing", p.outgoing},
+            {"protocol", p.protocol}, {"user", p.user},       {"password", p.password},   {"reply", p.reply},
+            {"input", p.inputDevice}, {"output", p.outputDevice}, {"savePass", p.savePass}, {"requirePass", p.requirePass}};
+}
+
+QStringList fields(const StoredSettings &s)
+{
+    QStringList all{s.name, s.host, s.incoming, s.user, s.pass, s.reply};
+    for (const int n : {s.savePass, s.requirePass, s.protocol, s.autoConnect, s.input, s.output})
+        all << QString::number(n);
+    return all;
+}
+
+QSettings raw() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Orvanto", "Orvanto"); }
+
+const auto Others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther;
+
+Profile profile(const QString &name) { return {0, name, name + ".pop", name + ".smtp", 0, {}, {}, {}, 0, 0, 0, 0}; }
+
+// The stored profiles as "name incoming", the one carrying the selection mark starred.
+QStringList stored(const QString &programFolder)
+{
+    QStringList list;
+    for (const Profile &p : ProfileFile::read(ProfileFile::path(programFolder)).profiles)
+        list << p.name + ' ' + p.incoming + (p.selected ? "*" : "");
+    return list;
+}
+
+void type(QLineEdit *edit, const QString &text)
+{
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+}
+
+void choose(QComboBox *box, int index)
+{
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+}
+
+QString canonical(const QString &path) { return QFileInfo(path).canonicalFilePath(); }
+
+// The dialog opened on these stored profiles, `current` being the form's profile.
+struct Dialog
+{
+    Dialog(const std::vector<Profile> &profiles, const QString &current)
+    {
+        ProfileFile::write(ProfileFile::path(dir.path()), profiles);
+        d.setProgramFolder(dir.path());
+        d.setPrompter(&prompter);
+        open(current);
+    }
+    void open(const QString &current)
+    {
+        d.m_name = current;
+        d.OnInitDialog();
+        d.show();
+    }
+
+    QTemporaryDir dir;
+    ScriptedPrompter prompter;
+    CSettingsDialog d;
+};
+
+}  // namespace
+
+class SettingsTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void profilesMatchAnIndependentReaderAndWriter();
+    void rewritesAreWholeAndPrivate();
+    void settingsValuesAndDefaults();
+    void profilesSavedReplacedAndAdded();
+    void deleteAndNewOkNo();
+    void firstRun();
+    void settingsLoadedAndChanged();
+    void outboxPathAndAttachment();
+};
+
+void SettingsTest::profilesMatchAnIndependentReaderAndWriter()
+{
+    QTemporaryDir dir;
+    const QString theirs = dir.filePath(QStringLiteral("theirs.bin")), ours = ProfileFile::path(dir.path());
+    const QJsonArray records = QJsonDocument::fromJson(Records).array();
+    runScript({"write", theirs, QString::fromUtf8(Records)});
+    // A trailing partial record is ignored: 3,085 bytes give two profiles.
+    QVERIFY(TestFiles::write(theirs, TestFiles::read(theirs) + 'x'));
+    QCOMPARE(QFileInfo(theirs).size(), qint64(3085));
+    std::vector<Profile> profiles = ProfileFile::read(theirs).profiles;
+    QCOMPARE(profiles.size(), size_t(2));
+    QCOMPARE(toJson(profiles[0]), records[0].toObject());
+    QCOMPARE(toJson(profiles[1]), records[1].toObject());
+
+    // Written back: texts padded with zeros, an unkept password all zero, -1 as 255.
+    profiles[1].password = QStringLiteral("typed");
+    QVERIFY(ProfileFile::write(ours, profiles));
+    const QJsonArray back = QJsonDocument::fromJson(runScript({"read", ours})).array();
+    for (int i = 0; i < 2; ++i) {
+        QJsonObject record = back[i].toObject();
+        for (const char *field : {"name", "incoming", "outgoing", "user", "password", "reply"})
+            QVERIFY2(record.take(QLatin1String(field) + QLatin1String("Padded")).toBool(), field);
+        QCOMPARE(record, records[i].toObject());
+    }
+
+    QCOMPARE(ProfileFile::storedText(QString(300, QLatin1Char('x'))), QByteArray(255, 'x'));
+    // Characters of two, three and four bytes across the 255-byte limit stay whole.
+    const QString a253(253, QLatin1Char('a'));
+    QCOMPARE(ProfileFile::storedText(a253 + "éé"), (a253 + "é").toUtf8());
+    QCOMPARE(ProfileFile::storedText(a253 + "€"), a253.toUtf8());
+    QCOMPARE(ProfileFile::storedText(a253 + "😀"), a253.toUtf8());
+    QVERIFY(ProfileFile::sameName(QString(300, QLatin1Char('n')), QString(255, QLatin1Char('n'))));
+    QVERIFY(!ProfileFile::sameName("Work", "work") && !ProfileFile::sameName("Work", "Work "));
+}
+
+void SettingsTest::rewritesAreWholeAndPrivate()
+{
+    QTemporaryDir dir;
+    const QString path = ProfileFile::path(dir.path());
+    const Profile one;
+    QVERIFY(ProfileFile::write(path, {one}));
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    const QByteArray before = TestFiles::read(path);
+
+    // A file-size limit makes the disk "full" after 2,000 bytes: the old file stays.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const rlimit limited{2000, saved.rlim_max};
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool written = ProfileFile::write(path, {one, one});
+    setrlimit(RLIMIT_FSIZE, &saved);
+    QVERIFY(!written);
+    QCOMPARE(TestFiles::read(path), before);
+
+    // A second name for the old file keeps the old profile: a new file took the name.
+    const QString oldName = dir.filePath(QStringLiteral("old-name"));
+    QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(oldName).constData()), 0);
+    QVERIFY(ProfileFile::write(path, {one, one}));
+    QCOMPARE(ProfileFile::read(oldName).profiles.size(), size_t(1));
+    QCOMPARE(ProfileFile::read(path).profiles.size(), size_t(2));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);  // no temporaries left
+    QCOMPARE(QFile::permissions(path) & Others, QFileDevice::Permissions());
+}
+
+void SettingsTest::settingsValuesAndDefaults()
+{
+    raw().clear();
+    // A comma must not turn the name into a list; -1 is written as 4294967295.
+    const StoredSettings all{"Work, main", "smtp.x", "pop.x", "anna", "pw=\"x\"", "anna@x.org", 1, 1, 1, 1, -1, 2};
+    SettingsStore::save(all);
+    // The file holds a password: it is made the owner's alone, even when it was not.
+    const QString location = SettingsStore::location();
+    QFile::setPermissions(location, QFile::permissions(location) | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    SettingsStore::save(all);
+    QCOMPARE(QFile::permissions(location) & Others, QFileDevice::Permissions());
+    QCOMPARE(raw().value("Settings/Input").toString(), QStringLiteral("4294967295"));
+    QCOMPARE(fields(SettingsStore::load()), fields(all));
+
+    // A store holding only "Name", or values of the wrong type or out of range: defaults.
+    raw().clear();
+    QSettings settings = raw();
+    settings.setValue("Settings/Name", "n");
+    settings.sync();
+    const StoredSettings defaults{"n", {}, {}, {}, {}, {}, 0, 0, 0, 0, 0, 0};
+    QCOMPARE(fields(SettingsStore::load()), fields(defaults));
+    const std::pair<const char *, QVariant> wrong[] = {
+        {"Protocol", 7},    {"Input", "abc"},        {"Output", "4294967294"},        {"SavePass", 2},
+        {"RequirePass", "1x"}, {"AutoConnect", "99999999999"}, {"Host", QStringList{"a", "b"}},
+        {"User", QByteArray("\x01\x02", 2)}};
+    for (const auto &[key, value] : wrong)
+        settings.setValue(QStringLiteral("Settings/") + QLatin1String(key), value);
+    settings.sync();
+    QCOMPARE(fields(SettingsStore::load()), fields(defaults));
+}
+
+void SettingsTest::profilesSavedReplacedAndAdded()
+{
+    Dialog f({profile("Home"), profile("Work")}, "Work");
+    // Save replaces the profile of exactly this name; a case-different name is a new one.
+    type(f.d.m_incomingEdit, "new.pop");
+    f.d.m_saveButton->click();
+    QCOMPARE(stored(f.dir.path()), (QStringList{"Home Home.pop", "Work new.pop*"}));
+    type(f.d.m_nameCombo->lineEdit(), "work");
+    f.d.m_saveButton->click();
+    QCOMPARE(stored(f.dir.path()), (QStringList{"Home Home.pop", "Work new.pop", "work new.pop*"}));
+
+    // New, then choosing another profile asks to save the new one first.
+    f.d.m_newButton->click();
+    type(f.d.m_nameCombo->lineEdit(), "Travel");
+    type(f.d.m_incomingEdit, "travel.pop");
+    f.prompter.answerNext(true);
+    choose(f.d.m_nameCombo, 0);
+    QCOMPARE(stored(f.dir.path()).last(), QStringLiteral("Travel travel.pop*"));
+    QCOMPARE(f.d.m_incomingEdit->text(), QStringLiteral("Home.pop"));
+
+    // A name typed over the selected one and OK: a new profile, the old one stays.
+    type(f.d.m_nameCombo->lineEdit(), "Office");
+    f.d.m_okButton->click();
+    QCOMPARE(stored(f.dir.path()).mid(3).join(',').remove('*'), QStringLiteral("Travel travel.pop,Office Home.pop"));
+    QCOMPARE(f.prompter.shown, (QStringList{"Profile Saved!", "Profile Saved!", "Do you want to save the current profile?"}));
+}
+
+void SettingsTest::deleteAndNewOkNo()
+{
+    Dialog one({profile("Only")}, "Only");
+    one.d.m_deleteButton->click();
+    QCOMPARE(one.prompter.shown, QStringList{"At least one profile must be defined!"});
+    QCOMPARE(one.d.m_nameCombo->count(), 1);
+
+    // Deleting waits for OK: Cancel keeps the file as it was.
+    Dialog f({profile("A"), profile("B"), profile("C")}, "A");
+    f.prompter.answerNext(true);
+    f.d.m_deleteButton->click();
+    QCOMPARE(f.d.m_incomingEdit->text(), QStringLiteral("B.pop"));
+    f.d.m_cancelButton->click();
+    QCOMPARE(stored(f.dir.path()), (QStringList{"A A.pop", "B B.pop", "C C.pop"}));
+    f.open("A");
+    f.prompter.answerNext(true);
+    f.d.m_deleteButton->click();
+    f.d.m_okButton->click();
+    QCOMPARE(stored(f.dir.path()), (QStringList{"B B.pop*", "C C.pop"}));
+
+    // New, OK, No loads the first profile.
+    f.open("C");
+    f.d.m_newButton->click();
+    f.prompter.answerNext(false);
+    f.d.m_okButton->click();
+    QCOMPARE(f.d.m_name + ' ' + f.d.m_outgoing, QStringLiteral("B B.smtp"));
+    QCOMPARE(stored(f.dir.path()).size(), 2);
+}
+
+void SettingsTest::firstRun()
+{
+    {
+        FormHarness h;
+        const QString path = ProfileFile::path(h.programFolder());
+        ProfileFile::write(path, {profile("Stale")});
+        bool freshAndHidden = false;
+        h.prompter().onNextDialog([&](QDialog &d) {
+            // The old profiles are gone and the main window is not shown yet.
+            freshAndHidden = !QFile::exists(path) && !h.frame().isVisible();
+            dynamic_cast<CSettingsDialog &>(d).m_saveButton->click();
+            dynamic_cast<CSettingsDialog &>(d).m_cancelButton->click();
+            return d.result();
+        });
+        h.view().OnInitialUpdate();
+        QVERIFY(freshAndHidden);
+        // Save then Cancel: the saved profile stays, nothing became current, the program goes on.
+        QCOMPARE(stored(h.programFolder()), QStringList{"New Profile *"});
+        QCOMPARE(raw().value("Settings/Name").toString() + h.view().m_profileName, QString());
+        h.frame().show();
+        QTest::qWait(100);
+        QVERIFY(h.frame().isVisible());
+    }
+    // No profile saved: the program closes itself.
+    FormHarness h;
+    h.prompter().onNextDialog([](QDialog &) { return int(QDialog::Rejected); });
+    h.view().OnInitialUpdate();
+    h.frame().show();
+    QTRY_VERIFY(!h.frame().isVisible());
+}
+
+void SettingsTest::settingsLoadedAndChanged()
+{
+    FormHarness h;
+    CTalkpostView &view = h.view();
+    ProfileFile::write(ProfileFile::path(h.programFolder()), {profile("A"), profile("B")});
+    SettingsStore::save({"B", "smtp.b", "", "", "pw", "", 1, 0, 0, 1, -1, 2});
+    view.OnInitialUpdate();
+    QCOMPARE(view.m_host + ' ' + view.m_password, QStringLiteral("smtp.b pw"));
+    QCOMPARE((QList<int>{view.m_inputDevice, view.m_outputDevice, view.m_connectPending}), (QList<int>{-1, 2, 1}));
+    QVERIFY(view.IsTimerActive(Ids::TimerAutoConnect));
+
+    // OK with another profile makes it current and saves the settings; a password
+    // not kept is neither shown in the dialog nor saved.
+    view.m_savePass = 0;
+    QString shownPassword = QStringLiteral("unset");
+    h.prompter().onNextDialog([&shownPassword](QDialog &d) {
+        auto &dialog = dynamic_cast<CSettingsDialog &>(d);
+        shownPassword = dialog.m_passwordEdit->text();
+        choose(dialog.m_nameCombo, 0);
+        type(dialog.m_passwordEdit, "typed");
+        dialog.m_okButton->click();
+        return d.result();
+    });
+    view.OnCommand(Ids::CmdSettings);
+    QCOMPARE(shownPassword, QString());
+    QCOMPARE(view.m_host + ' ' + view.m_password, QStringLiteral("A.smtp typed"));
+    QCOMPARE(view.m_profileCombo->currentText(), QStringLiteral("A"));
+    QCOMPARE(raw().value("Settings/Name").toString() + '|' + raw().value("Settings/Pass").toString(), QStringLiteral("A|"));
+    QCOMPARE(h.log().count(QStringLiteral("Profile saved.")), 1);
+    // The save command writes the password while it is kept.
+    view.m_savePass = 1;
+    view.OnCommand(Ids::CmdSaveSettings);
+    QCOMPARE(raw().value("Settings/Pass").toString(), QStringLiteral("typed"));
+}
+
+void SettingsTest::outboxPathAndAttachment()
+{
+    FormHarness h;
+    const QDir folder(h.programFolder());
+    const QString sub = folder.filePath("sub"), file = folder.filePath("a.wav"), info = file + ".info";
+    QVERIFY(folder.mkdir("sub") && TestFiles::write(file, "") && TestFiles::write(info, ""));
+    h.view().m_outboxPath = h.outbox();
+    QStringList shown;
+    for (const QString &entered : {QString(), folder.filePath("missing"), sub, file}) {
+        h.prompter().onNextDialog([&shown, entered](QDialog &d) {
+            auto &dialog = dynamic_cast<COutboxPathDialog &>(d);
+            shown << dialog.path();
+            dialog.m_pathEdit->setText(entered);
+            return int(QDialog::Accepted);
+        });
+        h.view().OnCommand(Ids::CmdOutboxPath);
+    }
+    // An empty or missing path is refused; a folder becomes current, a file only passes.
+    QCOMPARE(h.prompter().shown, QStringList(2, "Invalid path!"));
+    QCOMPARE(shown, (QStringList{h.outbox(), h.outbox(), h.outbox(), sub}));
+    QCOMPARE(h.view().m_outboxPath, file);
+    QCOMPARE(canonical(QDir::currentPath()), canonical(sub));
+
+    // Attaching: a path listed already, even inside a longer one, or Cancel adds nothing.
+    h.view().m_attachmentsEdit->setText("typed.doc,");
+    for (const QString &chosen : {info, file, sub, sub, QString()}) {
+        if (!chosen.isNull())
+            h.prompter().chooseFileNext(chosen);
+        h.view().OnCommand(chosen == file ? Ids::BrowseButton : Ids::CmdAttachment);
+    }
+    QCOMPARE(h.view().m_attachmentsEdit->text(), "typed.doc," + info + ',' + sub + ',');
+    // The file dialog starts in the program folder; then the current directory is restored.
+    QCOMPARE(h.prompter().fileDialogFolders, QStringList(5, h.programFolder()));
+    QCOMPARE(canonical(QDir::currentPath()), canonical(sub));
+}
+
+QTEST_MAIN(SettingsTest)
+#include "test_settings.moc"
