@@ -1,0 +1,384 @@
+// Recording and playback through the form's handlers, on in-memory sound devices.
+
+#include "app/module_state.h"
+#include "audio/cue_sound.h"
+#include "resources/resource_ids.h"
+#include "shell/status_pane.h"
+#include "tests/support/audio/fake_audio_devices.h"
+#include "tests/support/form_harness.h"
+#include "tests/support/test_files.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+#include <QtEndian>
+
+#include <utility>
+
+namespace {
+
+constexpr int BufferBytes = 2400000;
+
+// Samples whose low bytes are not zero, different for every seed.
+QByteArray speech(qint64 bytes, int seed)
+{
+    QByteArray out(bytes, '\0');
+    for (qint64 i = 0; i + 1 < bytes; i += 2)
+        qToLittleEndian(qint16((i * 1237 + seed * 7919) % 65536 - 32768), out.data() + i);
+    return out;
+}
+
+// What a 16-bit recording keeps after the 8-bit join: the high bytes only.
+QByteArray highBytesOnly(QByteArray pcm)
+{
+    for (int i = 0; i + 1 < pcm.size(); i += 2)
+        pcm[i] = '\0';
+    return pcm;
+}
+
+}  // namespace
+
+class HandlersTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_in = std::make_unique<FakeAudioInput>();
+        m_out = std::make_unique<FakeAudioOutput>();
+        m_h = std::make_unique<FormHarness>(FormServices{QString(), nullptr, m_in.get(), m_out.get()});
+        m_outbox = QDir(m_h->programFolder()).filePath(QStringLiteral("emsg"));
+        QVERIFY(QDir().mkdir(m_outbox));
+        // The outbox path and the current folder are elsewhere than the program folder.
+        view().SetOutboxPath(m_elsewhere.path());
+        QDir::setCurrent(m_elsewhere.path());
+        m_logSeen = 0;
+    }
+
+    void cleanup()
+    {
+        QVERIFY(m_h->prompter().allAnswersUsed());
+        m_h.reset();
+    }
+
+    void nothingToDoWithoutDeviceOrRecording()
+    {
+        const QString before = buttons();
+        view().OnCommand(Ids::PlayButton);  // no recording yet
+        view().m_inputDevice = view().m_outputDevice = -1;
+        view().OnCommand(Ids::RecButton);
+        view().m_recordingFile = QDir(m_outbox).filePath(QStringLiteral("orv1.pcm"));
+        QVERIFY(TestFiles::write(view().m_recordingFile, speech(100, 1)));
+        view().OnCommand(Ids::PlayButton);
+        drain();
+        QCOMPARE(newLog(), (QStringList{"Please select a recording device", "Please select a playback device"}));
+        QVERIFY(m_in->opens == 0 && m_out->opens == 0 && view().m_playing == 0);
+        QCOMPARE(buttons(), before);
+    }
+
+    void threeSecondRecordingLandsInTheProgramFolder()
+    {
+        m_in->names = {QStringLiteral("first"), QStringLiteral("second")};
+        view().m_inputDevice = 1;
+        m_in->samples = speech(5 * 16000, 1);
+        const qint64 before = QDateTime::currentSecsSinceEpoch();
+        QVERIFY(startCapture());
+        QCOMPARE(newLog(), QStringList{"Recording..."});
+        QVERIFY(buttons() == "--S-" && view().m_recording == 1 && g_recordSeconds == 0);
+        QVERIFY(m_in->openedDevice == 1 && m_in->offeredCapacity == BufferBytes);
+        QVERIFY(view().IsTimerActive(Ids::TimerRecordingDisplay));
+        QCOMPARE(view().TimerInterval(Ids::TimerRecordingDisplay), 500);
+        QCOMPARE(pane(), QStringLiteral("Recording: 00:00"));
+
+        m_in->deliverSeconds(3);
+        QSignalSpy captured(m_in.get(), &AudioInput::finished);
+        view().OnCommand(Ids::StopButton);
+        QVERIFY(g_stopBytes == 48000 && g_recordedBytes == 48000 && view().m_recording == 0);
+        QVERIFY(captured.wait(2000));
+        QCOMPARE(newLog(), (QStringList{"Stopping...", "Done."}));
+        const QFileInfo file(view().m_recordingFile);
+        QCOMPARE(file.absolutePath(), m_outbox);
+        const auto name = QRegularExpression(QStringLiteral("^orv(\\d+)\\.pcm$")).match(file.fileName());
+        QVERIFY2(name.hasMatch(), qPrintable(file.fileName()));
+        QVERIFY(name.captured(1).toLongLong() >= before);
+        QVERIFY(name.captured(1).toLongLong() <= QDateTime::currentSecsSinceEpoch());
+        QCOMPARE(TestFiles::read(file.filePath()), m_in->samples.left(48000));
+        QVERIFY(QDir(m_elsewhere.path()).isEmpty());
+        QVERIFY(buttons() == "RP-A" && !view().IsTimerActive(Ids::TimerRecordingDisplay));
+        QVERIFY(pane() == "Idle" && g_stopBytes == 0 && !m_in->isOpen);
+    }
+
+    void cueComesFirstAndFallsBackToTheTone()
+    {
+        // The program folder's beep.wav (16-bit 8000 Hz mono) plays on the chosen device.
+        const QByteArray beep = speech(800, 9);
+        QByteArray size(4, '\0');
+        qToLittleEndian<quint32>(beep.size(), size.data());
+        const QByteArray head = QByteArray::fromHex("524946460000000057415645666d7420100000000100"
+                                                    "0100401f0000803e00000200100064617461");
+        QVERIFY(TestFiles::write(m_h->programFolder() + "/beep.wav", head + size + beep));
+        m_out->names = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")};
+        m_out->completeOnItsOwn = false;
+        view().m_outputDevice = 2;
+        view().OnCommand(Ids::RecButton);
+        QVERIFY(m_out->played == QList<QByteArray>{beep} && m_out->playedOnDevice == QList<int>{2});
+        drain();
+        QCOMPARE(m_in->opens, 0);  // still listening to the cue
+        m_out->finishPlaying();
+        drain();
+        QVERIFY(m_in->running && !m_out->isOpen);
+        QVERIFY(stopCapture());
+
+        // Without beep.wav the built-in tone plays; with no output chosen, on the first one.
+        QVERIFY(QFile::remove(m_h->programFolder() + "/beep.wav"));
+        view().m_outputDevice = -1;
+        m_h->prompter().answerNext(true);
+        view().OnCommand(Ids::RecButton);
+        QVERIFY(m_out->played.value(1) == builtInTone() && m_out->playedOnDevice.value(1) == 0);
+    }
+
+    void noToAppendStartsOver()
+    {
+        m_in->samples = speech(16000 + 32000, 2);
+        QVERIFY(record(1));
+        const QString first = view().m_recordingFile;
+        g_recordSeconds = 42;  // as the recording display left it
+        m_h->prompter().answerNext(false);
+        QVERIFY(startCapture());
+        QCOMPARE(m_h->prompter().shown, QStringList{"Do you want to append to the existing recording?"});
+        QVERIFY(g_recordSeconds == 0 && g_recordedBytes == 0 && m_in->offeredCapacity == BufferBytes);
+        QVERIFY(!QFile::exists(first));
+        m_in->deliverSeconds(2);
+        QVERIFY(stopCapture());
+        QCOMPARE(view().m_recordingFile, first);
+        QCOMPARE(TestFiles::read(first), m_in->samples.mid(16000, 32000));
+        QCOMPARE(g_recordedBytes, 32000);
+    }
+
+    void yesToAppendJoinsAtEightBitPrecision()
+    {
+        m_in->samples = speech(16000 + 8000, 3);
+        QVERIFY(record(1));
+        g_recordSeconds = 5;
+        m_h->prompter().answerNext(true);
+        QVERIFY(startCapture());
+        QVERIFY(m_in->offeredCapacity == BufferBytes - 16000 && g_recordedBytes == 16000);
+        view().OnTimer(Ids::TimerRecordingDisplay);
+        QCOMPARE(pane(), QStringLiteral("Recording: 00:05"));  // the clock goes on
+        m_in->deliverSeconds(0.5);
+        QVERIFY(stopCapture());
+        QCOMPARE(newLog(), (QStringList{"Recording...", "Stopping...", "Done."}));
+        QCOMPARE(TestFiles::read(view().m_recordingFile), highBytesOnly(m_in->samples));
+        QVERIFY(!QFile::exists(view().m_recordingFile + ".tmp") && !QFile::exists(view().m_recordingFile + "_"));
+        QCOMPARE(g_recordedBytes, 24000);
+    }
+
+    void fullBufferEndsTheRecordingByItself()
+    {
+        m_in->samples = speech(BufferBytes + 16000, 4);
+        QVERIFY(startCapture());
+        QSignalSpy captured(m_in.get(), &AudioInput::finished);
+        m_in->deliverSeconds(151);
+        QVERIFY(captured.wait(2000));
+        QCOMPARE(newLog(), (QStringList{"Recording...", "Done."}));
+        QCOMPARE(TestFiles::read(view().m_recordingFile), m_in->samples.left(BufferBytes));
+        QVERIFY(buttons() == "RP-A" && pane() == "Idle" && view().m_recording == 0);
+        QCOMPARE(g_recordedBytes, 0);  // only Stop counts the bytes
+    }
+
+    void fullRecordingOffersNoEmptyBuffer()
+    {
+        m_in->samples = speech(BufferBytes, 5);
+        QVERIFY(record(100));
+        m_h->prompter().answerNext(true);
+        QVERIFY(startCapture());
+        QCOMPARE(m_in->offeredCapacity, qint64(800000));
+        // Stop pressed just as the buffer fills: Stop counts the whole of it.
+        m_in->deliverSeconds(50);
+        QVERIFY(stopCapture());
+        QCOMPARE(g_recordedBytes, BufferBytes);
+        QCOMPARE(TestFiles::read(view().m_recordingFile), highBytesOnly(m_in->samples));
+        newLog();
+        const int opens = m_in->opens, cues = int(m_out->played.size());
+        m_h->prompter().answerNext(true);
+        view().OnCommand(Ids::RecButton);
+        drain();
+        const QStringList log = newLog();
+        QVERIFY2(log.size() == 2 && log[0] == "Recording..." && log[1].contains("full"), qPrintable(log.join('|')));
+        QVERIFY(m_in->opens == opens && m_out->played.size() == cues && buttons() == "RP-A");
+    }
+
+    void devicesThatFailToOpen()
+    {
+        m_in->failNextOpen(AudioError::Allocated, QStringLiteral("The device is taken."));
+        view().OnCommand(Ids::RecButton);
+        drain();
+        QCOMPARE(newLog(), (QStringList{"Recording...", "Cannot open recording device", "Error Code: 4",
+                                        "Error Message: The device is taken."}));
+        QVERIFY(buttons() == "R---" && view().m_recording == 0 && !view().IsTimerActive(Ids::TimerRecordingDisplay));
+
+        view().m_outputDevice = 3;  // no such device
+        view().m_recordingFile = QDir(m_outbox).filePath(QStringLiteral("orv4.pcm"));
+        QVERIFY(TestFiles::write(view().m_recordingFile, speech(1600, 4)));
+        view().OnCommand(Ids::PlayButton);
+        QCOMPARE(newLog(), (QStringList{"Playing...", "Error Code: 2",
+                                        "Error Message: " + audioErrorText(AudioError::BadDevice)}));
+        QVERIFY(buttons() == "RP-A" && view().m_playing == 0 && !view().IsTimerActive(Ids::TimerPlaybackDisplay));
+    }
+
+    void stopWhileTheCuePlaysStartsNoCapture()
+    {
+        m_out->completeOnItsOwn = false;
+        view().OnCommand(Ids::RecButton);
+        QVERIFY(m_out->running);
+        view().OnCommand(Ids::StopButton);
+        drain();
+        QCOMPARE(newLog(), (QStringList{"Recording...", "Stopping..."}));
+        QVERIFY(buttons() == "R---" && m_in->opens == 0 && !m_out->isOpen);
+        // The next Rec records as usual.
+        m_out->completeOnItsOwn = true;
+        m_h->prompter().answerNext(true);
+        QVERIFY(startCapture());
+    }
+
+    void unsavableCaptureIsReported_data()
+    {
+        QTest::addColumn<QString>("obstacle");
+        QTest::newRow("no outbox folder") << "folder";
+        QTest::newRow("piece cannot be created") << "directory";
+        QTest::newRow("piece cannot be written whole") << "full disk";
+    }
+
+    void unsavableCaptureIsReported()
+    {
+        QFETCH(QString, obstacle);
+        m_in->samples = speech(64000, 7);
+        if (obstacle != "folder") {
+            QVERIFY(record(1));
+            const QString piece = view().m_recordingFile + ".tmp";
+            QVERIFY(obstacle == "directory" ? QDir().mkdir(piece) : QFile::link(QStringLiteral("/dev/full"), piece));
+            m_h->prompter().answerNext(true);
+        }
+        QVERIFY(startCapture());
+        if (obstacle == "folder")
+            QVERIFY(QDir(m_outbox).removeRecursively());
+        m_in->deliverSeconds(2);
+        QVERIFY(stopCapture());
+        const QString log = newLog().join('|');
+        QVERIFY2(log.contains("Cannot save the recording") && !log.contains("Appending failed."), qPrintable(log));
+        // An earlier recording stays as it was; the bytes not saved are not counted.
+        const bool earlier = obstacle != "folder";
+        QCOMPARE(TestFiles::read(view().m_recordingFile), earlier ? m_in->samples.left(16000) : "<missing>");
+        QVERIFY(g_recordedBytes == (earlier ? 16000 : 0) && pane() == "Idle" && view().m_recording == 0);
+    }
+
+    void playbackEndsByItselfOrOnStop_data()
+    {
+        QTest::addColumn<bool>("stop");
+        QTest::newRow("to the end") << false;
+        QTest::newRow("stopped") << true;
+    }
+
+    void playbackEndsByItselfOrOnStop()
+    {
+        QFETCH(bool, stop);
+        // A recording longer than the buffer plays its first 150 seconds.
+        const QByteArray longer = speech(BufferBytes + 32000, 3);
+        view().m_recordingFile = QDir(m_outbox).filePath(QStringLiteral("orv3.pcm"));
+        QVERIFY(TestFiles::write(view().m_recordingFile, longer));
+        m_out->names = {QStringLiteral("a"), QStringLiteral("b")};
+        m_out->completeOnItsOwn = false;
+        view().m_outputDevice = 1;
+        view().OnCommand(Ids::PlayButton);
+        QVERIFY(m_out->played == QList<QByteArray>{longer.left(BufferBytes)} && m_out->playedOnDevice[0] == 1);
+        QVERIFY(buttons() == "--S-" && view().m_playing == 1 && pane() == "Playing: 00:00");
+        QVERIFY(view().IsTimerActive(Ids::TimerPlaybackDisplay));
+        QCOMPARE(view().TimerInterval(Ids::TimerPlaybackDisplay), 500);
+        drain();
+        QVERIFY(m_out->running);  // it waits for the sound's end
+
+        QSignalSpy ended(m_out.get(), &AudioOutput::finished);
+        if (stop)
+            view().OnCommand(Ids::StopButton);
+        else
+            m_out->finishPlaying();
+        QVERIFY(ended.wait(2000));
+        QCOMPARE(newLog(), (stop ? QStringList{"Playing...", "Stopping...", "Done."}
+                                 : QStringList{"Playing...", "Done."}));
+        QVERIFY(buttons() == "RP-A" && view().m_playing == 0 && !view().IsTimerActive(Ids::TimerPlaybackDisplay));
+        QVERIFY(pane() == "Idle" && !m_out->isOpen);
+        // Recording still works after a playback on the same buffer.
+        m_out->completeOnItsOwn = true;
+        m_h->prompter().answerNext(true);
+        QVERIFY(startCapture());
+    }
+
+private:
+    CTalkpostView &view() { return m_h->view(); }
+    QString pane() { return m_h->frame().statusPane()->text(); }
+
+    // Runs what the devices and the cue have queued, without waiting for anything else.
+    static void drain()
+    {
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    }
+
+    // Lines logged since the last look.
+    QStringList newLog()
+    {
+        const QStringList all = m_h->log().split('\n', Qt::SkipEmptyParts);
+        return all.mid(std::exchange(m_logSeen, int(all.size())));
+    }
+
+    // Rec, Play, Stop, Attach as their first letter when enabled, "-" when not.
+    QString buttons()
+    {
+        const int ids[] = {Ids::RecButton, Ids::PlayButton, Ids::StopButton, Ids::AttachButton};
+        QString shown;
+        for (int i = 0; i < 4; ++i)
+            shown += QLatin1Char(view().IsButtonEnabled(ids[i]) ? "RPSA"[i] : '-');
+        return shown;
+    }
+
+    // Presses Rec; true once the cue has played and the capture runs.
+    bool startCapture()
+    {
+        QSignalSpy cue(m_out.get(), &AudioOutput::finished);
+        view().OnCommand(Ids::RecButton);
+        return cue.wait(2000) && m_in->running;
+    }
+
+    // Presses Stop; true once the capture has been saved.
+    bool stopCapture()
+    {
+        QSignalSpy captured(m_in.get(), &AudioInput::finished);
+        view().OnCommand(Ids::StopButton);
+        return captured.wait(2000);
+    }
+
+    // Records `seconds` of the microphone's samples, stopped with Stop.
+    bool record(double seconds)
+    {
+        if (!startCapture())
+            return false;
+        m_in->deliverSeconds(seconds);
+        const bool saved = stopCapture();
+        newLog();  // later checks look at what follows
+        return saved;
+    }
+
+    // The devices outlive the form that uses them.
+    std::unique_ptr<FakeAudioInput> m_in;
+    std::unique_ptr<FakeAudioOutput> m_out;
+    std::unique_ptr<FormHarness> m_h;
+    QTemporaryDir m_elsewhere;
+    QString m_outbox;
+    int m_logSeen = 0;
+};
+
+QTEST_MAIN(HandlersTest)
+#include "handlers_test.moc"
