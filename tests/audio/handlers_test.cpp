@@ -10,7 +10,6 @@
 
 #include <QDateTime>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QtEndian>
@@ -50,8 +49,7 @@ private slots:
         m_in = std::make_unique<FakeAudioInput>();
         m_out = std::make_unique<FakeAudioOutput>();
         m_h = std::make_unique<FormHarness>(FormServices{QString(), nullptr, m_in.get(), m_out.get()});
-        m_outbox = QDir(m_h->programFolder()).filePath(QStringLiteral("emsg"));
-        QVERIFY(QDir().mkdir(m_outbox));
+        QVERIFY(QDir(m_h->programFolder()).mkdir(QStringLiteral("emsg")));
         // The outbox path and the current folder are elsewhere than the program folder.
         view().SetOutboxPath(m_elsewhere.path());
         QDir::setCurrent(m_elsewhere.path());
@@ -66,17 +64,15 @@ private slots:
 
     void nothingToDoWithoutDeviceOrRecording()
     {
-        const QString before = buttons();
+        const QString before = state();
         view().OnCommand(Ids::PlayButton);  // no recording yet
         view().m_inputDevice = view().m_outputDevice = -1;
         view().OnCommand(Ids::RecButton);
-        view().m_recordingFile = QDir(m_outbox).filePath(QStringLiteral("orv1.pcm"));
-        QVERIFY(TestFiles::write(view().m_recordingFile, speech(100, 1)));
+        writeRecording(speech(100, 1));
         view().OnCommand(Ids::PlayButton);
         drain();
         QCOMPARE(newLog(), (QStringList{"Please select a recording device", "Please select a playback device"}));
-        QVERIFY(m_in->opens == 0 && m_out->opens == 0 && view().m_playing == 0);
-        QCOMPARE(buttons(), before);
+        QVERIFY(m_in->opens == 0 && m_out->opens == 0 && state() == before);
     }
 
     void threeSecondRecordingLandsInTheProgramFolder()
@@ -87,39 +83,32 @@ private slots:
         const qint64 before = QDateTime::currentSecsSinceEpoch();
         QVERIFY(startCapture());
         QCOMPARE(newLog(), QStringList{"Recording..."});
-        QVERIFY(buttons() == "--S-" && view().m_recording == 1 && g_recordSeconds == 0);
-        QVERIFY(m_in->openedDevice == 1 && m_in->offeredCapacity == BufferBytes);
-        QVERIFY(view().IsTimerActive(Ids::TimerRecordingDisplay));
-        QCOMPARE(view().TimerInterval(Ids::TimerRecordingDisplay), 500);
-        QCOMPARE(pane(), QStringLiteral("Recording: 00:00"));
-
+        QCOMPARE(state(), QStringLiteral("--S-|Recording: 00:00|101 every 500 ms"));
+        QVERIFY(m_in->openedDevice == 1 && m_in->offeredCapacity == BufferBytes && view().m_recording == 1);
         m_in->deliverSeconds(3);
         QSignalSpy captured(m_in.get(), &AudioInput::finished);
         view().OnCommand(Ids::StopButton);
         QVERIFY(g_stopBytes == 48000 && g_recordedBytes == 48000 && view().m_recording == 0);
         QVERIFY(captured.wait(2000));
         QCOMPARE(newLog(), (QStringList{"Stopping...", "Done."}));
+        // "orv" and the start time in seconds, in the outbox of the program folder.
         const QFileInfo file(view().m_recordingFile);
-        QCOMPARE(file.absolutePath(), m_outbox);
-        const auto name = QRegularExpression(QStringLiteral("^orv(\\d+)\\.pcm$")).match(file.fileName());
-        QVERIFY2(name.hasMatch(), qPrintable(file.fileName()));
-        QVERIFY(name.captured(1).toLongLong() >= before);
-        QVERIFY(name.captured(1).toLongLong() <= QDateTime::currentSecsSinceEpoch());
+        QCOMPARE(file.absolutePath(), m_h->programFolder() + "/emsg");
+        const qint64 named = file.fileName().mid(3, file.fileName().size() - 7).toLongLong();
+        QVERIFY2(file.fileName().startsWith("orv") && file.suffix() == "pcm", qPrintable(file.fileName()));
+        QVERIFY(named >= before && named <= QDateTime::currentSecsSinceEpoch());
         QCOMPARE(TestFiles::read(file.filePath()), m_in->samples.left(48000));
-        QVERIFY(QDir(m_elsewhere.path()).isEmpty());
-        QVERIFY(buttons() == "RP-A" && !view().IsTimerActive(Ids::TimerRecordingDisplay));
-        QVERIFY(pane() == "Idle" && g_stopBytes == 0 && !m_in->isOpen);
+        QVERIFY(QDir(m_elsewhere.path()).isEmpty() && state() == "RP-A|Idle" && g_stopBytes == 0 && !m_in->isOpen);
     }
 
-    void cueComesFirstAndFallsBackToTheTone()
+    void cueComesFirstAndStopEndsIt()
     {
         // The program folder's beep.wav (16-bit 8000 Hz mono) plays on the chosen device.
         const QByteArray beep = speech(800, 9);
-        QByteArray size(4, '\0');
-        qToLittleEndian<quint32>(beep.size(), size.data());
-        const QByteArray head = QByteArray::fromHex("524946460000000057415645666d7420100000000100"
-                                                    "0100401f0000803e00000200100064617461");
-        QVERIFY(TestFiles::write(m_h->programFolder() + "/beep.wav", head + size + beep));
+        QByteArray wav = QByteArray::fromHex("524946460000000057415645666d7420100000000100"
+                                             "0100401f0000803e0000020010006461746100000000") + beep;
+        qToLittleEndian<quint32>(beep.size(), wav.data() + 40);
+        QVERIFY(TestFiles::write(m_h->programFolder() + "/beep.wav", wav));
         m_out->names = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")};
         m_out->completeOnItsOwn = false;
         view().m_outputDevice = 2;
@@ -127,10 +116,11 @@ private slots:
         QVERIFY(m_out->played == QList<QByteArray>{beep} && m_out->playedOnDevice == QList<int>{2});
         drain();
         QCOMPARE(m_in->opens, 0);  // still listening to the cue
-        m_out->finishPlaying();
+        // Stop while the cue plays ends it and starts no capture.
+        view().OnCommand(Ids::StopButton);
         drain();
-        QVERIFY(m_in->running && !m_out->isOpen);
-        QVERIFY(stopCapture());
+        QCOMPARE(newLog(), (QStringList{"Recording...", "Stopping..."}));
+        QVERIFY(state() == "R---|Idle" && m_in->opens == 0 && !m_out->isOpen);
 
         // Without beep.wav the built-in tone plays; with no output chosen, on the first one.
         QVERIFY(QFile::remove(m_h->programFolder() + "/beep.wav"));
@@ -138,42 +128,39 @@ private slots:
         m_h->prompter().answerNext(true);
         view().OnCommand(Ids::RecButton);
         QVERIFY(m_out->played.value(1) == builtInTone() && m_out->playedOnDevice.value(1) == 0);
+        m_out->finishPlaying();
+        drain();
+        QVERIFY(m_in->running && !m_out->isOpen);  // capture follows the cue
     }
 
-    void noToAppendStartsOver()
+    void appendingOrStartingOver()
     {
-        m_in->samples = speech(16000 + 32000, 2);
+        m_in->samples = speech(16000 + 8000 + 32000, 3);
         QVERIFY(record(1));
-        const QString first = view().m_recordingFile;
-        g_recordSeconds = 42;  // as the recording display left it
-        m_h->prompter().answerNext(false);
-        QVERIFY(startCapture());
-        QCOMPARE(m_h->prompter().shown, QStringList{"Do you want to append to the existing recording?"});
-        QVERIFY(g_recordSeconds == 0 && g_recordedBytes == 0 && m_in->offeredCapacity == BufferBytes);
-        QVERIFY(!QFile::exists(first));
-        m_in->deliverSeconds(2);
-        QVERIFY(stopCapture());
-        QCOMPARE(view().m_recordingFile, first);
-        QCOMPARE(TestFiles::read(first), m_in->samples.mid(16000, 32000));
-        QCOMPARE(g_recordedBytes, 32000);
-    }
-
-    void yesToAppendJoinsAtEightBitPrecision()
-    {
-        m_in->samples = speech(16000 + 8000, 3);
-        QVERIFY(record(1));
+        // Yes continues the clock, offers what is left and joins at 8-bit precision.
         g_recordSeconds = 5;
         m_h->prompter().answerNext(true);
         QVERIFY(startCapture());
         QVERIFY(m_in->offeredCapacity == BufferBytes - 16000 && g_recordedBytes == 16000);
         view().OnTimer(Ids::TimerRecordingDisplay);
-        QCOMPARE(pane(), QStringLiteral("Recording: 00:05"));  // the clock goes on
+        QCOMPARE(state(), QStringLiteral("--S-|Recording: 00:05|101 every 500 ms"));
         m_in->deliverSeconds(0.5);
         QVERIFY(stopCapture());
         QCOMPARE(newLog(), (QStringList{"Recording...", "Stopping...", "Done."}));
-        QCOMPARE(TestFiles::read(view().m_recordingFile), highBytesOnly(m_in->samples));
-        QVERIFY(!QFile::exists(view().m_recordingFile + ".tmp") && !QFile::exists(view().m_recordingFile + "_"));
-        QCOMPARE(g_recordedBytes, 24000);
+        const QString file = view().m_recordingFile;
+        QCOMPARE(TestFiles::read(file), highBytesOnly(m_in->samples.left(24000)));
+        QVERIFY(!QFile::exists(file + ".tmp") && !QFile::exists(file + "_") && g_recordedBytes == 24000);
+
+        // No deletes the recording and restarts the clock; the name stays.
+        m_h->prompter().answerNext(false);
+        QVERIFY(startCapture());
+        QCOMPARE(m_h->prompter().shown, QStringList(2, "Do you want to append to the existing recording?"));
+        QVERIFY(!QFile::exists(file) && g_recordSeconds == 0 && g_recordedBytes == 0);
+        QCOMPARE(m_in->offeredCapacity, qint64(BufferBytes));
+        m_in->deliverSeconds(2);
+        QVERIFY(stopCapture());
+        QVERIFY(view().m_recordingFile == file && g_recordedBytes == 32000);
+        QCOMPARE(TestFiles::read(file), m_in->samples.mid(24000));
     }
 
     void fullBufferEndsTheRecordingByItself()
@@ -185,7 +172,7 @@ private slots:
         QVERIFY(captured.wait(2000));
         QCOMPARE(newLog(), (QStringList{"Recording...", "Done."}));
         QCOMPARE(TestFiles::read(view().m_recordingFile), m_in->samples.left(BufferBytes));
-        QVERIFY(buttons() == "RP-A" && pane() == "Idle" && view().m_recording == 0);
+        QVERIFY(state() == "RP-A|Idle" && view().m_recording == 0);
         QCOMPARE(g_recordedBytes, 0);  // only Stop counts the bytes
     }
 
@@ -195,20 +182,18 @@ private slots:
         QVERIFY(record(100));
         m_h->prompter().answerNext(true);
         QVERIFY(startCapture());
-        QCOMPARE(m_in->offeredCapacity, qint64(800000));
         // Stop pressed just as the buffer fills: Stop counts the whole of it.
         m_in->deliverSeconds(50);
         QVERIFY(stopCapture());
-        QCOMPARE(g_recordedBytes, BufferBytes);
+        QVERIFY(m_in->offeredCapacity == 800000 && g_recordedBytes == BufferBytes);
         QCOMPARE(TestFiles::read(view().m_recordingFile), highBytesOnly(m_in->samples));
-        newLog();
         const int opens = m_in->opens, cues = int(m_out->played.size());
         m_h->prompter().answerNext(true);
         view().OnCommand(Ids::RecButton);
         drain();
-        const QStringList log = newLog();
+        const QStringList log = newLog().mid(3);
         QVERIFY2(log.size() == 2 && log[0] == "Recording..." && log[1].contains("full"), qPrintable(log.join('|')));
-        QVERIFY(m_in->opens == opens && m_out->played.size() == cues && buttons() == "RP-A");
+        QVERIFY(m_in->opens == opens && m_out->played.size() == cues && state() == "RP-A|Idle");
     }
 
     void devicesThatFailToOpen()
@@ -218,30 +203,13 @@ private slots:
         drain();
         QCOMPARE(newLog(), (QStringList{"Recording...", "Cannot open recording device", "Error Code: 4",
                                         "Error Message: The device is taken."}));
-        QVERIFY(buttons() == "R---" && view().m_recording == 0 && !view().IsTimerActive(Ids::TimerRecordingDisplay));
-
+        QVERIFY(state() == "R---|Idle" && view().m_recording == 0);
         view().m_outputDevice = 3;  // no such device
-        view().m_recordingFile = QDir(m_outbox).filePath(QStringLiteral("orv4.pcm"));
-        QVERIFY(TestFiles::write(view().m_recordingFile, speech(1600, 4)));
+        writeRecording(speech(1600, 4));
         view().OnCommand(Ids::PlayButton);
         QCOMPARE(newLog(), (QStringList{"Playing...", "Error Code: 2",
                                         "Error Message: " + audioErrorText(AudioError::BadDevice)}));
-        QVERIFY(buttons() == "RP-A" && view().m_playing == 0 && !view().IsTimerActive(Ids::TimerPlaybackDisplay));
-    }
-
-    void stopWhileTheCuePlaysStartsNoCapture()
-    {
-        m_out->completeOnItsOwn = false;
-        view().OnCommand(Ids::RecButton);
-        QVERIFY(m_out->running);
-        view().OnCommand(Ids::StopButton);
-        drain();
-        QCOMPARE(newLog(), (QStringList{"Recording...", "Stopping..."}));
-        QVERIFY(buttons() == "R---" && m_in->opens == 0 && !m_out->isOpen);
-        // The next Rec records as usual.
-        m_out->completeOnItsOwn = true;
-        m_h->prompter().answerNext(true);
-        QVERIFY(startCapture());
+        QVERIFY(state() == "RP-A|Idle" && view().m_playing == 0);
     }
 
     void unsavableCaptureIsReported_data()
@@ -256,23 +224,23 @@ private slots:
     {
         QFETCH(QString, obstacle);
         m_in->samples = speech(64000, 7);
-        if (obstacle != "folder") {
+        const bool earlier = obstacle != "folder";
+        if (earlier) {
             QVERIFY(record(1));
             const QString piece = view().m_recordingFile + ".tmp";
             QVERIFY(obstacle == "directory" ? QDir().mkdir(piece) : QFile::link(QStringLiteral("/dev/full"), piece));
             m_h->prompter().answerNext(true);
         }
         QVERIFY(startCapture());
-        if (obstacle == "folder")
-            QVERIFY(QDir(m_outbox).removeRecursively());
+        if (!earlier)
+            QVERIFY(QDir(m_h->programFolder() + "/emsg").removeRecursively());
         m_in->deliverSeconds(2);
         QVERIFY(stopCapture());
         const QString log = newLog().join('|');
         QVERIFY2(log.contains("Cannot save the recording") && !log.contains("Appending failed."), qPrintable(log));
         // An earlier recording stays as it was; the bytes not saved are not counted.
-        const bool earlier = obstacle != "folder";
         QCOMPARE(TestFiles::read(view().m_recordingFile), earlier ? m_in->samples.left(16000) : "<missing>");
-        QVERIFY(g_recordedBytes == (earlier ? 16000 : 0) && pane() == "Idle" && view().m_recording == 0);
+        QVERIFY(g_recordedBytes == (earlier ? 16000 : 0) && state().endsWith("Idle") && view().m_recording == 0);
     }
 
     void playbackEndsByItselfOrOnStop_data()
@@ -287,29 +255,23 @@ private slots:
         QFETCH(bool, stop);
         // A recording longer than the buffer plays its first 150 seconds.
         const QByteArray longer = speech(BufferBytes + 32000, 3);
-        view().m_recordingFile = QDir(m_outbox).filePath(QStringLiteral("orv3.pcm"));
-        QVERIFY(TestFiles::write(view().m_recordingFile, longer));
+        writeRecording(longer);
         m_out->names = {QStringLiteral("a"), QStringLiteral("b")};
         m_out->completeOnItsOwn = false;
         view().m_outputDevice = 1;
         view().OnCommand(Ids::PlayButton);
         QVERIFY(m_out->played == QList<QByteArray>{longer.left(BufferBytes)} && m_out->playedOnDevice[0] == 1);
-        QVERIFY(buttons() == "--S-" && view().m_playing == 1 && pane() == "Playing: 00:00");
-        QVERIFY(view().IsTimerActive(Ids::TimerPlaybackDisplay));
-        QCOMPARE(view().TimerInterval(Ids::TimerPlaybackDisplay), 500);
+        QVERIFY(state() == "--S-|Playing: 00:00|102 every 500 ms" && view().m_playing == 1);
         drain();
         QVERIFY(m_out->running);  // it waits for the sound's end
-
         QSignalSpy ended(m_out.get(), &AudioOutput::finished);
         if (stop)
             view().OnCommand(Ids::StopButton);
         else
             m_out->finishPlaying();
         QVERIFY(ended.wait(2000));
-        QCOMPARE(newLog(), (stop ? QStringList{"Playing...", "Stopping...", "Done."}
-                                 : QStringList{"Playing...", "Done."}));
-        QVERIFY(buttons() == "RP-A" && view().m_playing == 0 && !view().IsTimerActive(Ids::TimerPlaybackDisplay));
-        QVERIFY(pane() == "Idle" && !m_out->isOpen);
+        QCOMPARE(newLog().join('|'), stop ? "Playing...|Stopping...|Done." : "Playing...|Done.");
+        QVERIFY(state() == "RP-A|Idle" && view().m_playing == 0 && !m_out->isOpen);
         // Recording still works after a playback on the same buffer.
         m_out->completeOnItsOwn = true;
         m_h->prompter().answerNext(true);
@@ -318,7 +280,12 @@ private slots:
 
 private:
     CTalkpostView &view() { return m_h->view(); }
-    QString pane() { return m_h->frame().statusPane()->text(); }
+
+    void writeRecording(const QByteArray &pcm)
+    {
+        view().m_recordingFile = m_h->programFolder() + "/emsg/orv1.pcm";
+        QVERIFY(TestFiles::write(view().m_recordingFile, pcm));
+    }
 
     // Runs what the devices and the cue have queued, without waiting for anything else.
     static void drain()
@@ -334,13 +301,18 @@ private:
         return all.mid(std::exchange(m_logSeen, int(all.size())));
     }
 
-    // Rec, Play, Stop, Attach as their first letter when enabled, "-" when not.
-    QString buttons()
+    // Rec, Play, Stop, Attach as their first letter when enabled, "-" when not; then the
+    // status pane's text and the display timers that run.
+    QString state()
     {
         const int ids[] = {Ids::RecButton, Ids::PlayButton, Ids::StopButton, Ids::AttachButton};
         QString shown;
         for (int i = 0; i < 4; ++i)
             shown += QLatin1Char(view().IsButtonEnabled(ids[i]) ? "RPSA"[i] : '-');
+        shown += '|' + m_h->frame().statusPane()->text();
+        for (const int timer : {Ids::TimerRecordingDisplay, Ids::TimerPlaybackDisplay})
+            if (view().IsTimerActive(timer))
+                shown += QStringLiteral("|%1 every %2 ms").arg(timer).arg(view().TimerInterval(timer));
         return shown;
     }
 
@@ -376,7 +348,6 @@ private:
     std::unique_ptr<FakeAudioOutput> m_out;
     std::unique_ptr<FormHarness> m_h;
     QTemporaryDir m_elsewhere;
-    QString m_outbox;
     int m_logSeen = 0;
 };
 
