@@ -29,14 +29,6 @@ QByteArray speech(qint64 bytes, int seed)
     return out;
 }
 
-// What a 16-bit recording keeps after the 8-bit join: the high bytes only.
-QByteArray highBytesOnly(QByteArray pcm)
-{
-    for (int i = 0; i + 1 < pcm.size(); i += 2)
-        pcm[i] = '\0';
-    return pcm;
-}
-
 }  // namespace
 
 class HandlersTest : public QObject
@@ -73,7 +65,8 @@ private slots:
         view().OnCommand(Ids::RecButton);
         drain();
         QVERIFY(state() == "R---|Idle" && view().m_recording == 0 && m_in->opens == 1);
-        writeRecording(speech(1600, 4));
+        view().m_recordingFile = m_h->programFolder() + "/emsg/orv4.pcm";
+        QVERIFY(TestFiles::write(view().m_recordingFile, speech(1600, 4)));
         view().m_outputDevice = -1;
         view().OnCommand(Ids::PlayButton);
         view().m_outputDevice = 3;  // no such device
@@ -138,8 +131,6 @@ private slots:
         view().m_outputDevice = 2;
         view().OnCommand(Ids::RecButton);
         QVERIFY(m_out->played == QList<QByteArray>{beep} && m_out->playedOnDevice == QList<int>{2});
-        drain();
-        QCOMPARE(m_in->opens, 0);  // still listening to the cue
         // Stop while the cue plays ends it and starts no capture.
         view().OnCommand(Ids::StopButton);
         drain();
@@ -160,7 +151,10 @@ private slots:
     void appendingOrStartingOver()
     {
         m_in->samples = speech(16000 + 8000 + 32000, 3);
-        QVERIFY(record(1));
+        QVERIFY(startCapture());
+        m_in->deliverSeconds(1);
+        QVERIFY(stopCapture());
+        newLog();
         // Yes continues the clock, offers what is left and joins at 8-bit precision.
         g_recordSeconds = 5;
         m_h->prompter().answerNext(true);
@@ -172,7 +166,10 @@ private slots:
         QVERIFY(stopCapture());
         QCOMPARE(newLog(), (QStringList{"Recording...", "Stopping...", "Done."}));
         const QString file = view().m_recordingFile;
-        QCOMPARE(TestFiles::read(file), highBytesOnly(m_in->samples.left(24000)));
+        QByteArray joined = m_in->samples.left(24000);
+        for (int i = 0; i < joined.size(); i += 2)
+            joined[i] = '\0';  // 8-bit precision keeps the high bytes only
+        QCOMPARE(TestFiles::read(file), joined);
         QVERIFY(!QFile::exists(file + ".tmp") && !QFile::exists(file + "_") && g_recordedBytes == 24000);
 
         // No deletes the recording and restarts the clock; the name stays.
@@ -228,7 +225,9 @@ private slots:
         m_in->samples = speech(64000, 7);
         const bool earlier = obstacle != "folder";
         if (earlier) {
-            QVERIFY(record(1));
+            QVERIFY(startCapture());
+            m_in->deliverSeconds(1);
+            QVERIFY(stopCapture());
             const QString piece = view().m_recordingFile + ".tmp";
             QVERIFY(obstacle == "directory" ? QDir().mkdir(piece) : QFile::link(QStringLiteral("/dev/full"), piece));
             m_h->prompter().answerNext(true);
@@ -248,7 +247,8 @@ private slots:
     void longRecordingPlaysItsFirst150SecondsUntilStop()
     {
         const QByteArray longer = speech(BufferBytes + 32000, 3);
-        writeRecording(longer);
+        view().m_recordingFile = m_h->programFolder() + "/emsg/orv3.pcm";
+        QVERIFY(TestFiles::write(view().m_recordingFile, longer));
         m_out->completeOnItsOwn = false;
         view().OnCommand(Ids::PlayButton);
         QVERIFY(m_out->played == QList<QByteArray>{longer.left(BufferBytes)} && view().m_playing == 1);
@@ -265,12 +265,6 @@ private slots:
 
 private:
     CTalkpostView &view() { return m_h->view(); }
-
-    void writeRecording(const QByteArray &pcm)
-    {
-        view().m_recordingFile = m_h->programFolder() + "/emsg/orv1.pcm";
-        QVERIFY(TestFiles::write(view().m_recordingFile, pcm));
-    }
 
     // Runs what the devices and the cue have queued, without waiting for anything else.
     static void drain()
@@ -315,17 +309,6 @@ private:
         QSignalSpy captured(m_in.get(), &AudioInput::finished);
         view().OnCommand(Ids::StopButton);
         return captured.wait(2000);
-    }
-
-    // Records `seconds` of the microphone's samples, stopped with Stop.
-    bool record(double seconds)
-    {
-        if (!startCapture())
-            return false;
-        m_in->deliverSeconds(seconds);
-        const bool saved = stopCapture();
-        newLog();  // later checks look at what follows
-        return saved;
     }
 
     // The devices outlive the form that uses them.

@@ -126,8 +126,9 @@ private:
         m_server.start(QStringLiteral("pulseaudio"),
                        {"-n", "--daemonize=no", "--exit-idle-time=-1", "--disallow-exit", "--log-level=error",
                         "--load=module-native-protocol-unix auth-anonymous=1", "--load=module-null-sink sink_name=spk",
-                        "--load=module-pipe-source source_name=mic file=" + m_fifo + " format=s16le rate=8000 channels=1"});
-        if (!QTest::qWaitFor([&] { return QFile::exists(run + "/pulse/native") && QFile::exists(m_fifo); }, 15000))
+                        "--load=module-pipe-source source_name=mic format=s16le rate=8000 channels=1 file=" + m_fifo});
+        const auto listening = [&] { return QFile::exists(run + "/pulse/native") && QFile::exists(m_fifo); };
+        if (!QTest::qWaitFor(listening, 15000))
             return QStringLiteral("pulseaudio did not start: ") + m_server.errorString();
         const QString speech = m_dir.filePath(QStringLiteral("speech"));
         const QString text = QStringLiteral("Orvanto records a voice message. Please listen carefully to this test.");
