@@ -79,13 +79,16 @@ private slots:
                                         "Error Message: " + audioErrorText(AudioError::BadDevice)}));
     }
 
-    void threeSecondRecordingThenPlayback()
+    void threeSecondRecordingThenPlaybackUntilStop()
     {
         m_in->names = {QStringLiteral("first"), QStringLiteral("second")};
         view().m_inputDevice = 1;
         m_in->samples = speech(5 * 16000, 1);
+        view().m_outputDevice = -1;
         const qint64 before = QDateTime::currentSecsSinceEpoch();
         QVERIFY(startCapture());
+        // Without beep.wav the built-in tone comes first; with no output chosen, on the first one.
+        QVERIFY(m_out->played == QList<QByteArray>{builtInTone()} && m_out->playedOnDevice == QList<int>{0});
         QCOMPARE(state(), QStringLiteral("--S-|Recording: 00:00|101 every 500 ms"));
         QVERIFY(m_in->openedDevice == 1 && m_in->offeredCapacity == BufferBytes && view().m_recording == 1);
         m_in->deliverSeconds(3);
@@ -102,23 +105,29 @@ private slots:
         QVERIFY(QDir(m_elsewhere.path()).isEmpty() && state() == "RP-A|Idle" && g_stopBytes == 0 && !m_in->isOpen);
         QCOMPARE(newLog(), (QStringList{"Recording...", "Stopping...", "Done."}));
 
-        // Playback waits for the sound's end.
+        // A recording longer than the buffer plays its first 150 seconds, until its end or Stop.
+        const QByteArray longer = speech(BufferBytes + 32000, 3);
+        QVERIFY(TestFiles::write(file.filePath(), longer));
         m_out->names = {QStringLiteral("a"), QStringLiteral("b")};
         m_out->completeOnItsOwn = false;
         view().m_outputDevice = 1;
         view().OnCommand(Ids::PlayButton);
-        QVERIFY(m_out->played.last() == m_in->samples.left(48000) && m_out->playedOnDevice.last() == 1);
+        QVERIFY(m_out->played.last() == longer.left(BufferBytes) && m_out->playedOnDevice.last() == 1);
         QVERIFY(state() == "--S-|Playing: 00:00|102 every 500 ms" && view().m_playing == 1);
         drain();
         QVERIFY(m_out->running && newLog() == QStringList{"Playing..."});
-        QSignalSpy played(m_out.get(), &AudioOutput::finished);
-        m_out->finishPlaying();
-        QVERIFY(played.wait(2000));
+        QSignalSpy ended(m_out.get(), &AudioOutput::finished);
+        view().OnCommand(Ids::StopButton);
+        QVERIFY(ended.wait(2000));
         QVERIFY(state() == "RP-A|Idle" && view().m_playing == 0 && !m_out->isOpen);
-        QCOMPARE(newLog(), QStringList{"Done."});
+        QCOMPARE(newLog(), (QStringList{"Stopping...", "Done."}));
+        // Recording works after a playback on the same buffer.
+        m_out->completeOnItsOwn = true;
+        m_h->prompter().answerNext(true);
+        QVERIFY(startCapture());
     }
 
-    void cueComesFirstAndStopEndsIt()
+    void beepFileIsTheCueAndStopEndsIt()
     {
         // The program folder's beep.wav (16-bit 8000 Hz mono) plays on the chosen device.
         const QByteArray beep = speech(800, 9);
@@ -136,16 +145,6 @@ private slots:
         drain();
         QCOMPARE(newLog(), (QStringList{"Recording...", "Stopping..."}));
         QVERIFY(state() == "R---|Idle" && m_in->opens == 0 && !m_out->isOpen);
-
-        // Without beep.wav the built-in tone plays; with no output chosen, on the first one.
-        QVERIFY(QFile::remove(m_h->programFolder() + "/beep.wav"));
-        view().m_outputDevice = -1;
-        m_h->prompter().answerNext(true);
-        view().OnCommand(Ids::RecButton);
-        QVERIFY(m_out->played.value(1) == builtInTone() && m_out->playedOnDevice.value(1) == 0);
-        m_out->finishPlaying();
-        drain();
-        QVERIFY(m_in->running && !m_out->isOpen);  // capture follows the cue
     }
 
     void appendingOrStartingOver()
@@ -242,25 +241,6 @@ private slots:
         // An earlier recording stays as it was; the bytes not saved are not counted.
         QCOMPARE(TestFiles::read(view().m_recordingFile), earlier ? m_in->samples.left(16000) : "<missing>");
         QVERIFY(g_recordedBytes == (earlier ? 16000 : 0) && state().endsWith("Idle") && view().m_recording == 0);
-    }
-
-    void longRecordingPlaysItsFirst150SecondsUntilStop()
-    {
-        const QByteArray longer = speech(BufferBytes + 32000, 3);
-        view().m_recordingFile = m_h->programFolder() + "/emsg/orv3.pcm";
-        QVERIFY(TestFiles::write(view().m_recordingFile, longer));
-        m_out->completeOnItsOwn = false;
-        view().OnCommand(Ids::PlayButton);
-        QVERIFY(m_out->played == QList<QByteArray>{longer.left(BufferBytes)} && view().m_playing == 1);
-        QSignalSpy ended(m_out.get(), &AudioOutput::finished);
-        view().OnCommand(Ids::StopButton);
-        QVERIFY(ended.wait(2000));
-        QCOMPARE(newLog(), (QStringList{"Playing...", "Stopping...", "Done."}));
-        QVERIFY(state() == "RP-A|Idle" && view().m_playing == 0 && !m_out->isOpen);
-        // Recording works after a playback on the same buffer.
-        m_out->completeOnItsOwn = true;
-        m_h->prompter().answerNext(true);
-        QVERIFY(startCapture());
     }
 
 private:
