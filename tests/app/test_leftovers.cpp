@@ -1,7 +1,7 @@
 #include "app/leftovers.h"
+#include "tests/support/test_files.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -10,48 +10,28 @@ class LeftoversTest : public QObject
     Q_OBJECT
 
 private slots:
-    void deletesRecordingsAndTemporariesOnly();
-    void missingOutboxIsNotAnError();
+    void deletesRecordingsAndTemporariesOnly()
+    {
+        QTemporaryDir program;
+        QDir folder(program.path());
+        // A missing outbox is not an error and is not created.
+        DeleteLeftovers(program.path());
+        QVERIFY(!folder.exists(QStringLiteral("emsg")));
+
+        const QStringList gone = {"emsg/orv123.pcm", "emsg/x.pcm.tmp", "emsg/a.tmp2", "emsg/orv9.pcm_", "emsg/ro.pcm"};
+        // A file of the same kind beside the outbox is not the outbox's.
+        const QStringList kept = {"emsg/orv123.wav", "emsg/orv123.wav.info", "emsg/notes.txt", "orv1.pcm"};
+        QVERIFY(folder.mkdir(QStringLiteral("emsg")));
+        for (const QString &name : gone + kept)
+            QVERIFY(TestFiles::write(folder.filePath(name), "x"));
+        QFile::setPermissions(folder.filePath(QStringLiteral("emsg/ro.pcm")), QFile::ReadOwner);
+        DeleteLeftovers(program.path());
+        for (const QString &name : gone)
+            QVERIFY2(!folder.exists(name), qPrintable(name));
+        for (const QString &name : kept)
+            QVERIFY2(folder.exists(name), qPrintable(name));
+    }
 };
-
-static void touch(const QString &path)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("x");
-}
-
-void LeftoversTest::deletesRecordingsAndTemporariesOnly()
-{
-    QTemporaryDir program;
-    QDir outbox(program.path());
-    QVERIFY(outbox.mkdir(QStringLiteral("emsg")));
-    outbox.cd(QStringLiteral("emsg"));
-    const QStringList gone = {QStringLiteral("orv123.pcm"), QStringLiteral("x.pcm.tmp"), QStringLiteral("a.tmp2"),
-                              QStringLiteral("orv9.pcm_"), QStringLiteral("readonly.pcm")};
-    const QStringList kept = {QStringLiteral("orv123.wav"), QStringLiteral("orv123.wav.info"),
-                              QStringLiteral("notes.txt")};
-    for (const QString &name : gone + kept)
-        touch(outbox.filePath(name));
-    QFile::setPermissions(outbox.filePath(QStringLiteral("readonly.pcm")), QFile::ReadOwner);
-    // A file of the same kind beside the outbox is not the outbox's.
-    touch(QDir(program.path()).filePath(QStringLiteral("orv1.pcm")));
-
-    DeleteLeftovers(program.path());
-
-    for (const QString &name : gone)
-        QVERIFY2(!outbox.exists(name), qPrintable(name));
-    for (const QString &name : kept)
-        QVERIFY2(outbox.exists(name), qPrintable(name));
-    QVERIFY(QDir(program.path()).exists(QStringLiteral("orv1.pcm")));
-}
-
-void LeftoversTest::missingOutboxIsNotAnError()
-{
-    QTemporaryDir program;
-    DeleteLeftovers(program.path());
-    QVERIFY(!QDir(program.path()).exists(QStringLiteral("emsg")));
-}
 
 QTEST_GUILESS_MAIN(LeftoversTest)
 #include "test_leftovers.moc"

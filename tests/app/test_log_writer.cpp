@@ -8,113 +8,59 @@ class LogWriterTest : public QObject
     Q_OBJECT
 
 private slots:
-    void shortLinesStayWhole();
-    void breaksAtTheLastBlankOfTheFirst90();
-    void breaksAt90WithoutBlank();
-    void continuationIsNeverBrokenAgain();
-    void linesWithTheirOwnLineEndsAreMeasuredWhole();
-    void emptiesAfter10000Characters();
-    void clearedWindowKeepsThePosition();
-};
+    void breaksLongLinesOnce_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("position");  // counted with CR LF line ends
+        const auto run = [](int n, char c) { return QString(n, QLatin1Char(c)); };
+        QTest::newRow("88 stays whole") << run(88, 'x') << run(88, 'x') + "\n" << 90;
+        // 89 characters plus CR LF make 91: broken even without a blank.
+        QTest::newRow("89 breaks") << run(89, 'y') << run(89, 'y') + "\n\t\n" << 89 + 3 + 2;
+        const QString blanks = run(40, 'a') + QLatin1Char(' ') + run(39, 'a') + QLatin1Char(' ') + run(14, 'b');
+        QTest::newRow("at the last blank of 90")
+            << blanks << blanks.left(80) + "\n\t" + run(14, 'b') + "\n" << 82 + 1 + 14 + 2;
+        QTest::newRow("at 90 without blank")
+            << run(90, 'p') + run(30, 'q') << run(90, 'p') + "\n\t" + run(30, 'q') + "\n" << 92 + 1 + 30 + 2;
+        QTest::newRow("continuation never broken again")
+            << "Error 550: " + run(300, 'z') << "Error 550:\n\t" + run(300, 'z') + "\n" << 12 + 1 + 300 + 2;
+        const QString own =
+            QStringLiteral("The recorded file is attached automatically\r\nwhen the message is being sent out.");
+        QTest::newRow("own line ends measured whole") << own << QString(own).remove(QLatin1Char('\r')) + "\n"
+                                                      << int(own.size()) + 2;
+    }
 
-void LogWriterTest::shortLinesStayWhole()
-{
-    QPlainTextEdit edit;
-    LogWriter log(&edit);
-    const QString text88(88, QLatin1Char('x'));
-    log.append(text88);
-    log.append(QStringLiteral("Done."));
-    QCOMPARE(edit.toPlainText(), text88 + QStringLiteral("\nDone.\n"));
-    QCOMPARE(log.position(), 90 + 7);
-
-    // 89 characters plus CR LF make 91: the line breaks even without a blank.
-    QPlainTextEdit edit2;
-    LogWriter log2(&edit2);
-    log2.append(QString(89, QLatin1Char('y')));
-    QCOMPARE(edit2.toPlainText(), QString(89, QLatin1Char('y')) + QStringLiteral("\n\t\n"));
-}
-
-void LogWriterTest::breaksAtTheLastBlankOfTheFirst90()
-{
-    QPlainTextEdit edit;
-    LogWriter log(&edit);
-    QString text = QString(80, QLatin1Char('a')) + QLatin1Char(' ') + QString(14, QLatin1Char('b'));
-    text[40] = QLatin1Char(' ');
-    QCOMPARE(text.size(), 95);
-    log.append(text);
-    QCOMPARE(edit.toPlainText(), text.left(80) + QStringLiteral("\n\t") + QString(14, QLatin1Char('b')) +
-                                     QStringLiteral("\n"));
-    // First piece with CR LF, then TAB, the rest and CR LF.
-    QCOMPARE(log.position(), 82 + 1 + 14 + 2);
-}
-
-void LogWriterTest::breaksAt90WithoutBlank()
-{
-    QPlainTextEdit edit;
-    LogWriter log(&edit);
-    const QString text = QString(90, QLatin1Char('p')) + QString(30, QLatin1Char('q'));
-    log.append(text);
-    QCOMPARE(edit.toPlainText(),
-             QString(90, QLatin1Char('p')) + QStringLiteral("\n\t") + QString(30, QLatin1Char('q')) + QStringLiteral("\n"));
-}
-
-void LogWriterTest::continuationIsNeverBrokenAgain()
-{
-    QPlainTextEdit edit;
-    LogWriter log(&edit);
-    const QString text = QStringLiteral("Error 550: ") + QString(300, QLatin1Char('z'));
-    log.append(text);
-    const QStringList lines = edit.toPlainText().split(QLatin1Char('\n'));
-    QCOMPARE(lines.size(), 3);  // two lines and the empty rest after the last line end
-    QCOMPARE(lines[0], QStringLiteral("Error 550:"));
-    QCOMPARE(lines[1], QLatin1Char('\t') + QString(300, QLatin1Char('z')));
-}
-
-void LogWriterTest::linesWithTheirOwnLineEndsAreMeasuredWhole()
-{
-    QPlainTextEdit edit;
-    LogWriter log(&edit);
-    const QString text =
-        QStringLiteral("The recorded file is attached automatically\r\nwhen the message is being sent out.");
-    log.append(text);
-    QCOMPARE(edit.toPlainText(),
-             QStringLiteral("The recorded file is attached automatically\nwhen the message is being sent out.\n"));
-    QCOMPARE(log.position(), text.size() + 2);
-}
-
-void LogWriterTest::emptiesAfter10000Characters()
-{
-    QPlainTextEdit edit;
-    LogWriter log(&edit);
-    const QString line(48, QLatin1Char('l'));  // 50 characters with CR LF
-    for (int i = 0; i < 200; ++i)
+    void breaksLongLinesOnce()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, shown);
+        QFETCH(int, position);
+        QPlainTextEdit edit;
+        LogWriter log(&edit);
         log.append(line);
-    QCOMPARE(log.position(), 10000);  // not yet beyond
-    log.append(line);
-    QCOMPARE(log.position(), 0);
-    QCOMPARE(edit.toPlainText().count(QLatin1Char('\n')), 201);
+        QCOMPARE(edit.toPlainText(), shown);
+        QCOMPARE(log.position(), position);
+    }
 
-    log.append(QStringLiteral("first after emptying"));
-    QCOMPARE(edit.toPlainText(), QStringLiteral("first after emptying\n"));
-    log.append(QStringLiteral("second"));
-    QCOMPARE(edit.toPlainText(), QStringLiteral("first after emptying\nsecond\n"));
-}
-
-void LogWriterTest::clearedWindowKeepsThePosition()
-{
-    QPlainTextEdit edit;
-    LogWriter log(&edit);
-    log.append(QString(88, QLatin1Char('c')));
-    edit.clear();  // Clear Log
-    log.append(QStringLiteral("after clear"));
-    QCOMPARE(edit.toPlainText(), QStringLiteral("after clear\n"));
-    QCOMPARE(log.position(), 90 + 13);
-    // The emptying comes earlier by what was cleared.
-    while (log.position() != 0)
-        log.append(QString(48, QLatin1Char('m')));
-    log.append(QStringLiteral("alone"));
-    QCOMPARE(edit.toPlainText(), QStringLiteral("alone\n"));
-}
+    void emptiesAfter10000Characters()
+    {
+        QPlainTextEdit edit;
+        LogWriter log(&edit);
+        const QString line(48, QLatin1Char('l'));  // 50 characters with CR LF
+        for (int i = 0; i < 100; ++i)
+            log.append(line);
+        edit.clear();  // Clear Log empties the window but keeps the count
+        for (int i = 0; i < 100; ++i)
+            log.append(line);
+        QCOMPARE(log.position(), 10000);  // not yet beyond
+        log.append(line);
+        QCOMPARE(log.position(), 0);
+        QCOMPARE(edit.toPlainText().count(QLatin1Char('\n')), 101);
+        log.append(QStringLiteral("first after emptying"));
+        log.append(QStringLiteral("second"));
+        QCOMPARE(edit.toPlainText(), QStringLiteral("first after emptying\nsecond\n"));
+    }
+};
 
 QTEST_MAIN(LogWriterTest)
 #include "test_log_writer.moc"

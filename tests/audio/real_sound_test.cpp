@@ -1,95 +1,47 @@
 // Recording and playback through the real sound devices, on a private PulseAudio
 // server with a speaker that goes nowhere and a microphone fed from a pipe.
 
-#include "app/talkpost_view.h"
 #include "audio/qt_audio_devices.h"
 #include "resources/resource_ids.h"
-#include "shell/main_frame.h"
 #include "shell/status_pane.h"
-#include "tests/support/scripted_prompter.h"
+#include "tests/support/form_harness.h"
+#include "tests/support/test_files.h"
 
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QPlainTextEdit>
 #include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
+#include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 #include <QtEndian>
 
 #include <cmath>
-#include <vector>
 
 namespace {
 
-constexpr int SpeechSamples = 3 * 8000;
-
-std::vector<double> toSamples(const QByteArray &pcm)
+// The best normalised correlation of heard[i + lag] with source[i], over the lags
+// around the one that lines up where each first gets loud.
+double bestCorrelation(const QByteArray &heard, const QByteArray &source)
 {
-    std::vector<double> out(size_t(pcm.size() / 2));
-    for (size_t i = 0; i < out.size(); ++i)
-        out[i] = qFromLittleEndian<qint16>(pcm.constData() + 2 * i);
-    return out;
-}
-
-// The normalised correlation of heard[i + lag] with source[i] over their overlap, or
-// -1 when the overlap covers less than nine tenths of the source.
-double correlationAt(const std::vector<double> &heard, const std::vector<double> &source, qsizetype lag)
-{
-    const auto n = qsizetype(source.size());
-    const qsizetype from = std::max<qsizetype>(0, -lag);
-    const qsizetype to = std::min<qsizetype>(n, qsizetype(heard.size()) - lag);
-    if (to - from < n * 9 / 10)
-        return -1;
-    double xy = 0, xx = 0, yy = 0;
-    for (qsizetype i = from; i < to; ++i) {
-        const double x = heard[size_t(i + lag)], y = source[size_t(i)];
-        xy += x * y;
-        xx += x * x;
-        yy += y * y;
-    }
-    return xx > 0 && yy > 0 ? xy / std::sqrt(xx * yy) : -1;
-}
-
-std::vector<double> decimate(const std::vector<double> &in, size_t factor)
-{
-    std::vector<double> out(in.size() / factor);
-    for (size_t i = 0; i < out.size(); ++i) {
-        double sum = 0;
-        for (size_t k = 0; k < factor; ++k)
-            sum += in[i * factor + k];
-        out[i] = sum / double(factor);
-    }
-    return out;
-}
-
-// The correlation at the lag, between minLag and maxLag, where the two match best:
-// found on coarse copies first, then refined around that place.
-double bestCorrelation(const std::vector<double> &heard, const std::vector<double> &source, qsizetype minLag,
-                       qsizetype maxLag)
-{
-    constexpr qsizetype Factor = 8;
-    const std::vector<double> coarseHeard = decimate(heard, Factor), coarseSource = decimate(source, Factor);
-    qsizetype coarseLag = 0;
-    double coarseBest = -2;
-    for (qsizetype lag = minLag / Factor; lag <= maxLag / Factor; ++lag) {
-        const double c = correlationAt(coarseHeard, coarseSource, lag);
-        if (c > coarseBest) {
-            coarseBest = c;
-            coarseLag = lag;
-        }
-    }
+    const auto at = [](const QByteArray &pcm, qsizetype i) {
+        return i >= 0 && i < pcm.size() / 2 ? double(qFromLittleEndian<qint16>(pcm.constData() + 2 * i)) : 0.0;
+    };
+    const auto onset = [&at](const QByteArray &pcm) {
+        qsizetype i = 0;
+        while (i < pcm.size() / 2 && std::abs(at(pcm, i)) < 2000)
+            ++i;
+        return i;
+    };
+    const qsizetype aligned = onset(heard) - onset(source);
     double best = -1;
-    for (qsizetype lag = coarseLag * Factor - 2 * Factor; lag <= coarseLag * Factor + 2 * Factor; ++lag)
-        best = std::max(best, correlationAt(heard, source, lag));
+    for (qsizetype lag = aligned - 400; lag <= aligned + 400; ++lag) {
+        double xy = 0, xx = 0, yy = 0;
+        for (qsizetype i = 0; i < source.size() / 2; ++i) {
+            const double x = at(heard, i + lag), y = at(source, i);
+            xy += x * y, xx += x * x, yy += y * y;
+        }
+        best = std::max(best, xx > 0 && yy > 0 ? xy / std::sqrt(xx * yy) : -1.0);
+    }
     return best;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 }  // namespace
@@ -97,258 +49,105 @@ QByteArray readFile(const QString &path)
 class RealSoundTest : public QObject
 {
     Q_OBJECT
+
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void devicesAreListedInAFixedOrder();
-    void recordsSpeechFromTheMicrophone();
-    void playbackEndsOnItsOwn();
-    void stopEndsPlaybackEarly();
+    void initTestCase()
+    {
+        const QString failure = startServerAndSpeech();
+        if (!failure.isEmpty() && !qEnvironmentVariableIsSet("CI"))
+            QSKIP(qPrintable(failure));
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        m_in = std::make_unique<QtAudioInput>();
+        m_out = std::make_unique<QtAudioOutput>();
+        m_h = std::make_unique<FormHarness>(FormServices{QString(), nullptr, m_in.get(), m_out.get()});
+        QVERIFY(QDir(m_h->programFolder()).mkdir(QStringLiteral("emsg")));
+    }
+
+    void cleanupTestCase()
+    {
+        m_h.reset();
+        m_server.terminate();
+        m_server.waitForFinished(5000);
+    }
+
+    void recordsSpeechAndPlaysItBack()
+    {
+        CTalkpostView &v = m_h->view();
+        const QStringList inputs = v.InputDeviceNames(), outputs = v.OutputDeviceNames();
+        v.m_inputDevice = int(inputs.indexOf(QRegularExpression(QStringLiteral("(?i).*fifo.*"))));
+        v.m_outputDevice = int(outputs.indexOf(QRegularExpression(QStringLiteral("(?i).*null.*"))));
+        QVERIFY2(v.m_inputDevice >= 0 && v.m_outputDevice >= 0, qPrintable((inputs + outputs).join('|')));
+        v.OnCommand(Ids::RecButton);
+        // The built-in cue plays on the speaker first.
+        QTRY_COMPARE_WITH_TIMEOUT(v.m_recording, 1, 15000);
+        // The pipe delivers what is written at once, so the speech goes in now.
+        QFile mic(m_fifo);
+        QVERIFY(mic.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        QCOMPARE(mic.write(m_speech), qint64(m_speech.size()));
+        mic.close();
+        QTRY_VERIFY_WITH_TIMEOUT(m_in->position() >= m_speech.size(), 15000);
+        QSignalSpy captured(m_in.get(), &AudioInput::finished);
+        v.OnCommand(Ids::StopButton);
+        QVERIFY(captured.wait(5000));
+        QCOMPARE(m_h->log(), QStringLiteral("Recording...\nStopping...\nDone.\n"));
+        const QByteArray recorded = TestFiles::read(v.m_recordingFile);
+        QVERIFY2(recorded.size() >= m_speech.size(), qPrintable(QString::number(recorded.size())));
+        const double correlation = bestCorrelation(recorded, m_speech);
+        QVERIFY2(correlation >= 0.9, qPrintable(QString::number(correlation)));
+
+        // Playback ends by itself once the whole recording has been played.
+        const qsizetype logged = m_h->log().size();
+        QSignalSpy played(m_out.get(), &AudioOutput::finished);
+        QElapsedTimer playing;
+        playing.start();
+        v.OnCommand(Ids::PlayButton);
+        QCOMPARE(v.m_playing, 1);
+        QVERIFY(played.wait(30000));
+        const qint64 took = playing.elapsed();
+        QVERIFY2(took >= recorded.size() * 1000 / 16000 - 50, qPrintable(QString::number(took)));
+        QCOMPARE(m_h->log().mid(logged), QStringLiteral("Playing...\nDone.\n"));
+        QVERIFY(v.m_playing == 0 && m_h->frame().statusPane()->text() == "Idle");
+        QVERIFY(v.IsButtonEnabled(Ids::PlayButton) && !v.IsButtonEnabled(Ids::StopButton));
+    }
 
 private:
-    QString startServer();
-    QString makeSpeech();
-    QProcessEnvironment serverEnvironment() const;
-    bool hasLine(const QString &line) const;
-    int indexOf(const QStringList &names, const QString &part) const;
+    // Starts the server and makes three seconds of speech; why that failed, if it did.
+    QString startServerAndSpeech()
+    {
+        const QString run = m_dir.filePath(QStringLiteral("run"));
+        m_fifo = run + QStringLiteral("/mic.fifo");
+        if (!QDir().mkpath(run) || !QFile::setPermissions(run, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+            return QStringLiteral("cannot prepare the runtime folder");
+        // Qt's sound backend reads these on its first use, which is still to come.
+        qputenv("XDG_RUNTIME_DIR", run.toLocal8Bit());
+        qputenv("HOME", m_dir.path().toLocal8Bit());
+        qputenv("PULSE_SERVER", "unix:" + run.toLocal8Bit() + "/pulse/native");
+        m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_server.start(QStringLiteral("pulseaudio"),
+                       {"-n", "--daemonize=no", "--exit-idle-time=-1", "--disallow-exit", "--log-level=error",
+                        "--load=module-native-protocol-unix auth-anonymous=1", "--load=module-null-sink sink_name=spk",
+                        "--load=module-pipe-source source_name=mic format=s16le rate=8000 channels=1 file=" + m_fifo});
+        const auto listening = [&] { return QFile::exists(run + "/pulse/native") && QFile::exists(m_fifo); };
+        if (!QTest::qWaitFor(listening, 15000))
+            return QStringLiteral("pulseaudio did not start: ") + m_server.errorString();
+        const QString speech = m_dir.filePath(QStringLiteral("speech"));
+        const QString text = QStringLiteral("Orvanto records a voice message. Please listen carefully to this test.");
+        const QStringList toRaw = {"-r", "8000", "-c", "1", "-b", "16", "-e", "signed-integer", speech + ".raw"};
+        if (QProcess::execute(QStringLiteral("espeak-ng"), {"-w", speech + ".wav", text}) ||
+            QProcess::execute(QStringLiteral("sox"), QStringList{speech + ".wav"} + toRaw))
+            return QStringLiteral("espeak-ng or sox failed");
+        m_speech = TestFiles::read(speech + ".raw").left(3 * 16000);
+        return m_speech.size() == 3 * 16000 ? QString() : QStringLiteral("the speech is too short");
+    }
 
     QTemporaryDir m_dir;
     QProcess m_server;
     QString m_fifo;
     QByteArray m_speech;
-    std::unique_ptr<ScriptedPrompter> m_prompter;
     std::unique_ptr<QtAudioInput> m_in;
     std::unique_ptr<QtAudioOutput> m_out;
-    std::unique_ptr<CMainFrame> m_frame;
-    CTalkpostView *m_view = nullptr;
+    std::unique_ptr<FormHarness> m_h;
 };
-
-QProcessEnvironment RealSoundTest::serverEnvironment() const
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.filePath(QStringLiteral("run")));
-    env.insert(QStringLiteral("HOME"), m_dir.filePath(QStringLiteral("home")));
-    env.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + m_dir.filePath(QStringLiteral("run/pulse/native")));
-    return env;
-}
-
-// Starts the server; an empty string on success, otherwise why it failed.
-QString RealSoundTest::startServer()
-{
-    if (!m_dir.isValid())
-        return QStringLiteral("no scratch folder");
-    const QString run = m_dir.filePath(QStringLiteral("run"));
-    if (!QDir().mkpath(run) || !QDir().mkpath(m_dir.filePath(QStringLiteral("home"))) ||
-        !QFile::setPermissions(run, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
-        return QStringLiteral("cannot prepare the runtime folder");
-    const QString program = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
-    if (program.isEmpty())
-        return QStringLiteral("pulseaudio is not installed");
-    m_fifo = run + QStringLiteral("/mic.fifo");
-    m_server.setProcessEnvironment(serverEnvironment());
-    m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_server.setStandardOutputFile(QProcess::nullDevice());
-    m_server.start(program, {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
-                             QStringLiteral("--disallow-exit"), QStringLiteral("--log-level=error"),
-                             QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1"),
-                             QStringLiteral("--load=module-null-sink sink_name=spk"),
-                             QStringLiteral("--load=module-pipe-source source_name=mic file=%1 format=s16le rate=8000 "
-                                            "channels=1")
-                                 .arg(m_fifo)});
-    if (!m_server.waitForStarted(5000))
-        return QStringLiteral("pulseaudio did not start: ") + m_server.errorString();
-    const QString socket = run + QStringLiteral("/pulse/native");
-    QElapsedTimer waited;
-    waited.start();
-    while (!(QFile::exists(socket) && QFile::exists(m_fifo))) {
-        if (m_server.state() != QProcess::Running)
-            return QStringLiteral("pulseaudio ended at start");
-        if (waited.elapsed() > 15000)
-            return QStringLiteral("pulseaudio did not open its socket");
-        QTest::qWait(50);
-    }
-    // Qt's sound backend reads these on its first use, which is still to come.
-    const QProcessEnvironment env = serverEnvironment();
-    for (const char *name : {"XDG_RUNTIME_DIR", "HOME", "PULSE_SERVER"})
-        qputenv(name, env.value(QString::fromLatin1(name)).toLocal8Bit());
-    return {};
-}
-
-// Three seconds of speech as raw 16-bit 8000 Hz samples; empty on failure.
-QString RealSoundTest::makeSpeech()
-{
-    const QString wav = m_dir.filePath(QStringLiteral("speech.wav"));
-    const QString raw = m_dir.filePath(QStringLiteral("speech.raw"));
-    const int spoken = QProcess::execute(QStringLiteral("espeak-ng"),
-                                         {QStringLiteral("-w"), wav, QStringLiteral("Orvanto records a voice message. "
-                                                                                    "Please listen carefully to this test.")});
-    if (spoken != 0)
-        return QStringLiteral("espeak-ng failed");
-    const int converted = QProcess::execute(QStringLiteral("sox"), {wav, QStringLiteral("-r"), QStringLiteral("8000"),
-                                                                    QStringLiteral("-c"), QStringLiteral("1"), QStringLiteral("-b"),
-                                                                    QStringLiteral("16"), QStringLiteral("-e"),
-                                                                    QStringLiteral("signed-integer"), raw});
-    if (converted != 0)
-        return QStringLiteral("sox failed");
-    m_speech = readFile(raw);
-    if (m_speech.size() < SpeechSamples)
-        return QStringLiteral("the speech is too short");
-    m_speech.truncate(SpeechSamples * 2);
-    return {};
-}
-
-void RealSoundTest::initTestCase()
-{
-    QString failure = startServer();
-    if (failure.isEmpty())
-        failure = makeSpeech();
-    if (!failure.isEmpty()) {
-        if (qEnvironmentVariableIsSet("CI"))
-            QFAIL(qPrintable(failure));
-        QSKIP(qPrintable(failure));
-    }
-    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("program/emsg")));
-    m_prompter = std::make_unique<ScriptedPrompter>();
-    m_in = std::make_unique<QtAudioInput>();
-    m_out = std::make_unique<QtAudioOutput>();
-    m_frame = std::make_unique<CMainFrame>();
-    FormServices services;
-    services.programFolder = m_dir.filePath(QStringLiteral("program"));
-    services.prompter = m_prompter.get();
-    services.audioInput = m_in.get();
-    services.audioOutput = m_out.get();
-    m_view = new CTalkpostView(services, m_frame.get());
-    m_frame->setCentralWidget(m_view);
-    m_frame->setClient(m_view);
-}
-
-void RealSoundTest::cleanupTestCase()
-{
-    m_frame.reset();
-    m_out.reset();
-    m_in.reset();
-    if (m_server.state() != QProcess::NotRunning) {
-        m_server.terminate();
-        if (!m_server.waitForFinished(5000)) {
-            m_server.kill();
-            m_server.waitForFinished(2000);
-        }
-    }
-}
-
-bool RealSoundTest::hasLine(const QString &line) const
-{
-    return m_frame->logEdit()->toPlainText().split(QLatin1Char('\n')).contains(line);
-}
-
-int RealSoundTest::indexOf(const QStringList &names, const QString &part) const
-{
-    for (int i = 0; i < names.size(); ++i)
-        if (names.at(i).contains(part, Qt::CaseInsensitive))
-            return i;
-    return -1;
-}
-
-void RealSoundTest::devicesAreListedInAFixedOrder()
-{
-    const QStringList inputs = m_view->InputDeviceNames();
-    const QStringList outputs = m_view->OutputDeviceNames();
-    QVERIFY2(indexOf(inputs, QStringLiteral("fifo")) >= 0, qPrintable(inputs.join(QLatin1Char(','))));
-    QVERIFY2(indexOf(outputs, QStringLiteral("null")) >= 0, qPrintable(outputs.join(QLatin1Char(','))));
-    QCOMPARE(m_view->InputDeviceNames(), inputs);
-    QCOMPARE(m_view->OutputDeviceNames(), outputs);
-
-    QtAudioInput input;
-    const AudioStatus missing = input.open(int(inputs.size()));
-    QCOMPARE(missing.code, AudioError::BadDevice);
-    QCOMPARE(missing.text, audioErrorText(AudioError::BadDevice));
-    QtAudioOutput output;
-    QCOMPARE(output.open(-1).code, AudioError::BadDevice);
-}
-
-void RealSoundTest::recordsSpeechFromTheMicrophone()
-{
-    m_view->m_inputDevice = indexOf(m_view->InputDeviceNames(), QStringLiteral("fifo"));
-    m_view->m_outputDevice = indexOf(m_view->OutputDeviceNames(), QStringLiteral("null"));
-    m_view->OnCommand(Ids::RecButton);
-    // The built-in cue plays on the speaker first.
-    QTRY_COMPARE_WITH_TIMEOUT(m_view->m_recording, 1, 15000);
-    QVERIFY(!hasLine(QStringLiteral("Cannot open recording device")));
-
-    // The pipe delivers what is written at once, so the speech goes in now.
-    QFile mic(m_fifo);
-    QVERIFY(mic.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-    QCOMPARE(mic.write(m_speech), qint64(m_speech.size()));
-    mic.close();
-    QTRY_VERIFY_WITH_TIMEOUT(m_in->position() >= m_speech.size(), 15000);
-    m_view->OnCommand(Ids::StopButton);
-    QTRY_VERIFY_WITH_TIMEOUT(hasLine(QStringLiteral("Done.")), 5000);
-    QCOMPARE(m_view->m_recording, 0);
-
-    const QByteArray recorded = readFile(m_view->m_recordingFile);
-    QCOMPARE(QFileInfo(m_view->m_recordingFile).absolutePath(), m_dir.filePath(QStringLiteral("program/emsg")));
-    QVERIFY2(recorded.size() >= m_speech.size(), qPrintable(QString::number(recorded.size())));
-    const double correlation = bestCorrelation(toSamples(recorded), toSamples(m_speech), -4000, 4000);
-    qInfo("recorded %lld bytes, correlation %.4f", qint64(recorded.size()), correlation);
-    QVERIFY2(correlation >= 0.9, qPrintable(QString::number(correlation)));
-}
-
-void RealSoundTest::playbackEndsOnItsOwn()
-{
-    const QString file = m_view->m_recordingFile;
-    const qint64 bytes = QFileInfo(file).size();
-    QVERIFY(bytes >= 48000);
-    m_frame->logEdit()->clear();
-
-    // Listen to what reaches the speaker.
-    QProcess listener;
-    listener.setProcessEnvironment(serverEnvironment());
-    listener.setStandardOutputFile(m_dir.filePath(QStringLiteral("heard.raw")));
-    listener.start(QStringLiteral("parec"), {QStringLiteral("--device=spk.monitor"), QStringLiteral("--rate=8000"),
-                                             QStringLiteral("--channels=1"), QStringLiteral("--format=s16le"),
-                                             QStringLiteral("--raw")});
-    QVERIFY(listener.waitForStarted(5000));
-    QTest::qWait(1500);
-
-    QElapsedTimer playing;
-    playing.start();
-    m_view->OnCommand(Ids::PlayButton);
-    QVERIFY(hasLine(QStringLiteral("Playing...")));
-    QCOMPARE(m_view->m_playing, 1);
-    QTRY_VERIFY_WITH_TIMEOUT(hasLine(QStringLiteral("Done.")), 30000);
-    const qint64 took = playing.elapsed();
-    QVERIFY(!hasLine(QStringLiteral("Stopping...")));
-    QVERIFY2(took >= bytes * 1000 / 16000 - 50, qPrintable(QString::number(took)));
-    QCOMPARE(m_view->m_playing, 0);
-    QCOMPARE(m_frame->statusPane()->text(), QStringLiteral("Idle"));
-    QVERIFY(m_view->IsButtonEnabled(Ids::PlayButton) && !m_view->IsButtonEnabled(Ids::StopButton));
-
-    QTest::qWait(300);
-    listener.terminate();
-    QVERIFY(listener.waitForFinished(5000));
-    const QByteArray heard = readFile(m_dir.filePath(QStringLiteral("heard.raw")));
-    // The null sink drops the first few hundred milliseconds of a stream on its way
-    // to the monitor, so the rest of the speech, up to its end, is looked for.
-    const QByteArray rest = m_speech.mid(m_speech.size() / 4);
-    const double correlation = bestCorrelation(toSamples(heard), toSamples(rest), 0, heard.size() / 2);
-    qInfo("speaker carried %lld bytes, correlation %.4f", qint64(heard.size()), correlation);
-    QVERIFY2(correlation >= 0.9, qPrintable(QString::number(correlation)));
-}
-
-void RealSoundTest::stopEndsPlaybackEarly()
-{
-    m_frame->logEdit()->clear();
-    m_view->OnCommand(Ids::PlayButton);
-    QCOMPARE(m_view->m_playing, 1);
-    QTest::qWait(300);
-    QElapsedTimer stopping;
-    stopping.start();
-    m_view->OnCommand(Ids::StopButton);
-    QTRY_VERIFY_WITH_TIMEOUT(hasLine(QStringLiteral("Done.")), 5000);
-    QVERIFY2(stopping.elapsed() < 1000, qPrintable(QString::number(stopping.elapsed())));
-    QCOMPARE(m_view->m_playing, 0);
-    QCOMPARE(m_frame->statusPane()->text(), QStringLiteral("Idle"));
-}
 
 QTEST_MAIN(RealSoundTest)
 #include "real_sound_test.moc"

@@ -1,159 +1,66 @@
 // The in-place rewriters between 16-bit and 8-bit samples.
 
 #include "audio/sample_width.h"
+#include "tests/support/test_files.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QtEndian>
-
-namespace {
-
-QByteArray samples16(std::initializer_list<qint16> values)
-{
-    QByteArray out;
-    for (qint16 v : values) {
-        char b[2];
-        qToLittleEndian(v, b);
-        out.append(b, 2);
-    }
-    return out;
-}
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
-
-void writeFile(const QString &path, const QByteArray &data)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(data), qint64(data.size()));
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return f.readAll();
-}
-
-}  // namespace
 
 class SampleWidthTest : public QObject
 {
     Q_OBJECT
+
 private slots:
-    void init()
-    {
-        QVERIFY(m_dir.isValid());
-        m_path = m_dir.filePath(QStringLiteral("orv1.pcm"));
-        QFile::remove(m_path);
-        QFile::remove(m_path + QLatin1Char('_'));
-    }
-
-    void narrowsTheGivenSamples()
-    {
-        writeFile(m_path, samples16({0, 32767, -32768, -128}));
-        QCOMPARE(NarrowTo8Bit(m_path), 1);
-        QCOMPARE(readFile(m_path), bytes({128, 255, 0, 127}));
-        QVERIFY(!QFile::exists(m_path + QLatin1Char('_')));
-    }
-
-    void widensTheGivenBytes()
-    {
-        writeFile(m_path, bytes({128, 255, 0, 127}));
-        QCOMPARE(WidenTo16Bit(m_path), 1);
-        QCOMPARE(readFile(m_path), samples16({0, 0x7F00, -32768, -256}));
-        QVERIFY(!QFile::exists(m_path + QLatin1Char('_')));
-    }
-
-    void roundTripKeepsTheHighByteAcrossBlocks()
-    {
-        // 700 samples: narrowing reads 512-byte blocks, widening 256-byte blocks.
-        QByteArray in, expected;
-        for (int i = 0; i < 700; ++i) {
-            const auto v = qint16(i * 97 - 30000);
-            char b[2];
-            qToLittleEndian(v, b);
-            in.append(b, 2);
-            expected.append('\0').append(b[1]);
-        }
-        writeFile(m_path, in);
-        QCOMPARE(NarrowTo8Bit(m_path), 1);
-        QCOMPARE(readFile(m_path).size(), 700);
-        QCOMPARE(WidenTo16Bit(m_path), 1);
-        QCOMPARE(readFile(m_path), expected);
-    }
-
-    void oddLengthLosesItsLastByte()
-    {
-        writeFile(m_path, samples16({256, -256}) + bytes({0x55}));
-        QCOMPARE(NarrowTo8Bit(m_path), 1);
-        QCOMPARE(readFile(m_path), bytes({129, 127}));
-    }
-
-    void emptyFileStaysEmpty()
-    {
-        writeFile(m_path, QByteArray());
-        QCOMPARE(NarrowTo8Bit(m_path), 1);
-        QCOMPARE(readFile(m_path), QByteArray());
-        QCOMPARE(WidenTo16Bit(m_path), 1);
-        QCOMPARE(readFile(m_path), QByteArray());
-    }
-
-    void missingFileFails()
-    {
-        QCOMPARE(NarrowTo8Bit(m_path), 0);
-        QCOMPARE(WidenTo16Bit(m_path), 0);
-        QVERIFY(!QFile::exists(m_path));
-        QVERIFY(!QFile::exists(m_path + QLatin1Char('_')));
-    }
-
-    void temporaryThatCannotBeCreatedFails()
-    {
-        const QByteArray original = samples16({1000, -1000});
-        writeFile(m_path, original);
-        QVERIFY(QDir().mkdir(m_path + QLatin1Char('_')));
-        QCOMPARE(NarrowTo8Bit(m_path), 0);
-        QCOMPARE(WidenTo16Bit(m_path), 0);
-        QCOMPARE(readFile(m_path), original);
-        QVERIFY(QDir().rmdir(m_path + QLatin1Char('_')));
-    }
-
-    // A temporary on a full disk: every write falls short.
-    void shortWriteKeepsTheOriginal_data()
+    void rewrite_data()
     {
         QTest::addColumn<bool>("narrow");
-        QTest::newRow("narrow") << true;
-        QTest::newRow("widen") << false;
-    }
-    void shortWriteKeepsTheOriginal()
-    {
-        QFETCH(bool, narrow);
-        if (!QFile::exists(QStringLiteral("/dev/full")))
-            QSKIP("this system has no /dev/full");
-        QByteArray original;
-        for (int i = 0; i < 3000; ++i)
-            original.append(char(i * 7));
-        writeFile(m_path, original);
-        QVERIFY(QFile::link(QStringLiteral("/dev/full"), m_path + QLatin1Char('_')));
-        QCOMPARE(narrow ? NarrowTo8Bit(m_path) : WidenTo16Bit(m_path), 0);
-        QCOMPARE(readFile(m_path), original);
-        QVERIFY(!QFileInfo(m_path + QLatin1Char('_')).isSymLink());
-        QVERIFY(!QFile::exists(m_path + QLatin1Char('_')));
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("after");
+        QTest::addColumn<QString>("obstacle");  // why the rewrite must fail and keep the original
+        // 0, 32767, -32768 and -128 as 16-bit samples, and their 8-bit forms.
+        const QByteArray wide = QByteArray::fromHex("0000ff7f008080ff"), narrow = QByteArray::fromHex("80ff007f");
+        QTest::newRow("narrow") << true << wide << narrow << "";
+        QTest::newRow("widen") << false << narrow << QByteArray::fromHex("0000007f008000ff") << "";
+        QTest::newRow("odd length") << true << QByteArray::fromHex("000100ff55") << QByteArray::fromHex("817f") << "";
+        // Narrowing reads blocks of 512 bytes and widening blocks of 256: both cross them.
+        QByteArray samples, narrowed, widened;
+        for (int i = 0; i < 700; ++i) {
+            samples.append(char(i * 7)).append(char(i * 13));
+            narrowed.append(char(i * 13 + 128));
+            widened.append('\0').append(char(i * 13));
+        }
+        QTest::newRow("narrow 700") << true << samples << narrowed << "";
+        QTest::newRow("widen 700") << false << narrowed << widened << "";
+        for (const bool n : {true, false}) {
+            for (const char *obstacle : {"missing file", "temporary is a folder", "full disk"})
+                QTest::addRow("%s, %s", n ? "narrow" : "widen", obstacle) << n << samples << samples << obstacle;
+        }
     }
 
-private:
-    QTemporaryDir m_dir;
-    QString m_path;
+    void rewrite()
+    {
+        QFETCH(bool, narrow);
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        QFETCH(QString, obstacle);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("orv1.pcm")), temporary = path + '_';
+        if (obstacle == "missing file")
+            after = "<missing>";
+        else
+            QVERIFY(TestFiles::write(path, before));
+        if (obstacle == "temporary is a folder")
+            QVERIFY(QDir().mkdir(temporary));
+        else if (obstacle == "full disk")
+            QVERIFY(QFile::link(QStringLiteral("/dev/full"), temporary));
+        QCOMPARE(narrow ? NarrowTo8Bit(path) : WidenTo16Bit(path), obstacle.isEmpty() ? 1 : 0);
+        QCOMPARE(TestFiles::read(path), after);
+        // Only a folder that was in the way is left; no temporary, no link.
+        QCOMPARE(QFileInfo(temporary).isDir(), obstacle == "temporary is a folder");
+        QVERIFY(QFileInfo(temporary).isDir() || (!QFileInfo::exists(temporary) && !QFileInfo(temporary).isSymLink()));
+    }
 };
 
 QTEST_GUILESS_MAIN(SampleWidthTest)
