@@ -219,6 +219,7 @@ public:
 
 private:
     void createControls();
+    void finishMessageTemplate();
     void layOutControls();
     BitmapButton *button(int id) const;
     void showRecordingDisplay();

@@ -20,15 +20,7 @@ void CTalkpostView::OnNewMessage()
                             "You can listen to it using your Windows default audio player.\r\n"
                             "\r\n") +
              m_profileName;
-    m_attachments.clear();
-    if (!m_recordingFile.isEmpty()) {
-        QFile::remove(m_recordingFile);
-        m_recordingFile.clear();
-    }
-    UpdateData(false);
-    EnableButton(Ids::PlayButton, false);
-    EnableButton(Ids::StopButton, false);
-    EnableButton(Ids::AttachButton, false);
+    finishMessageTemplate();
 }
 
 void CTalkpostView::OnTechSupport()
@@ -41,6 +33,12 @@ void CTalkpostView::OnTechSupport()
                             ">>Please enter your questions below and send them to Orvanto Support Team.\r\n"
                             ">>\r\n\r\n\r\n") +
              m_profileName;
+    finishMessageTemplate();
+}
+
+// What both templates share: no attachments, no recording, the form shown afresh.
+void CTalkpostView::finishMessageTemplate()
+{
     m_attachments.clear();
     if (!m_recordingFile.isEmpty()) {
         QFile::remove(m_recordingFile);
