@@ -245,6 +245,33 @@ private slots:
         QCOMPARE(envelopeTo(m_smtp.messages().last()), QJsonArray{QStringLiteral("bob@example.test")});
     }
 
+    // An attachment that exists but cannot be read stops the composition; the message
+    // and its recording stay for another try.
+    void anUnreadableAttachmentKeepsTheMessage()
+    {
+        FormHarness h;
+        CTalkpostView &v = h.view();
+        startForm(h, m_pop3.host(), m_smtp.host());
+        const QString folder = QDir(h.programFolder()).filePath(QStringLiteral("a folder not a file"));
+        QVERIFY(QDir().mkdir(folder));
+        const QString raw = makeRecording(h.outbox(), 2, 4);
+        const qint64 rawSize = QFileInfo(raw).size();
+        v.m_recordingFile = raw;
+        v.m_recipient = QStringLiteral("bob@example.test");
+        v.m_attachments = QStringLiteral("x;") + folder + QLatin1Char(',');
+        v.UpdateData(false);
+        const int stored = m_smtp.messages().size();
+        v.OnCommand(Ids::CmdSend);
+        QVERIFY2(waitForLog(h, QStringLiteral("The message was not sent: ")), qPrintable(h.log()));
+        QTRY_VERIFY_WITH_TIMEOUT(!v.m_connected && !v.m_mail.isBusy(), 30000);
+        QCOMPARE(m_smtp.messages().size(), stored);
+        QCOMPARE(v.m_recordingFile, raw);
+        QCOMPARE(QFileInfo(raw).size(), rawSize);  // 16-bit again, whole
+        QCOMPARE(v.m_attachmentsEdit->text(), QStringLiteral("x;") + folder + QLatin1Char(','));
+        QVERIFY(!v.IsMessageLocked() && v.IsButtonEnabled(Ids::PlayButton));
+        QVERIFY(!h.log().contains(QStringLiteral("Email sent.")));
+    }
+
     // Connect requests and completions that no send explains, then the test e-mail,
     // which leaves the form's message alone.
     void strayRequestsAndTheTestMailLeaveTheMessageAlone()
