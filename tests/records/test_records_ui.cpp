@@ -7,9 +7,9 @@
 #include "resources/resource_ids.h"
 #include "tests/support/form_harness.h"
 #include "tests/support/test_files.h"
+#include "tests/support/url_catcher.h"
 
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QLineEdit>
 #include <QTableWidget>
 #include <QTest>
@@ -35,15 +35,6 @@ QStringList column(const QTableWidget *list, int col = 0)
 
 }  // namespace
 
-// Receives what the dialog hands to the desktop for playing.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url) { urls << url; }
-};
 
 class RecordsUiTest : public QObject
 {
@@ -116,8 +107,7 @@ void RecordsUiTest::recipientsAreAddedOnce()
 void RecordsUiTest::recordedMessages()
 {
     FormHarness h;
-    UrlCatcher catcher;
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+    UrlCatcher catcher(QStringLiteral("file"));
     QDir outbox(h.outbox());
     QVERIFY(outbox.mkpath(QStringLiteral(".")));
     // An empty outbox: nothing to play, and deleting nothing asks nothing.
@@ -146,7 +136,6 @@ void RecordsUiTest::recordedMessages()
     QTest::mouseDClick(dialog.list()->viewport(), Qt::LeftButton, {}, cell);
     QCOMPARE(catcher.urls, (QList<QUrl>{QUrl::fromLocalFile(outbox.filePath(QStringLiteral("orv2.wav"))),
                                         QUrl::fromLocalFile(outbox.filePath(QStringLiteral("orv1.wav")))}));
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
 
     // Del File(s): each voice file with its record, orv2.wav without one; nothing else.
     dialog.list()->clearSelection();

@@ -6,10 +6,10 @@
 #include "shell/log_bar.h"
 #include "shell/log_dialog.h"
 #include "shell/main_frame.h"
+#include "tests/support/url_catcher.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QImage>
 #include <QMenu>
 #include <QMenuBar>
@@ -54,15 +54,6 @@ QList<QRect> placeOf(CMainFrame &frame)
 
 }  // namespace
 
-// Receives the URLs the frame asks the desktop to open.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url) { urls << url; }
-};
 
 class MainFrameTest : public QObject
 {
@@ -158,11 +149,9 @@ void MainFrameTest::keysAndCommandsReachTheView()
     QSignalSpy about(&frame, &CMainFrame::aboutRequested);
     frame.dispatch(Ids::CmdAbout);
     QCOMPARE(about.count(), 1);
-    UrlCatcher catcher;
-    QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
+    UrlCatcher catcher(QStringLiteral("http"));
     frame.dispatch(Ids::CmdOnlineHelp);
     frame.dispatch(Ids::CmdUpdates);
-    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
     QCOMPARE(catcher.urls, (QList<QUrl>{QUrl(QStringLiteral("http://www.orvanto.example/orvanto.htm")),
                                         QUrl(QStringLiteral("http://www.orvanto.example/orvanto/index.html"))}));
 }
