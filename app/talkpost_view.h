@@ -4,6 +4,7 @@
 #include "compression/voice_compressor.h"
 #include "mail/cmail.h"
 #include "settings/profile.h"
+#include "settings/settings_store.h"
 #include "settings/settings_dialog.h"
 #include "shell/frame_client.h"
 
@@ -220,6 +221,8 @@ public:
 private:
     void createControls();
     void finishMessageTemplate();
+    StoredSettings settingsMirror() const;
+    void setSettingsMirror(const StoredSettings &settings);
     void layOutControls();
     BitmapButton *button(int id) const;
     void showRecordingDisplay();

@@ -20,17 +20,7 @@ void CTalkpostView::LoadSettings()
     const StoredSettings stored = SettingsStore::load();
     m_profileName = stored.name;
     if (!m_profileName.isEmpty()) {
-        m_host = stored.host;
-        m_incoming = stored.incoming;
-        m_user = stored.user;
-        m_password = stored.pass;
-        m_replyAddress = stored.reply;
-        m_savePass = stored.savePass;
-        m_requirePass = stored.requirePass;
-        m_protocol = stored.protocol;
-        m_autoConnect = stored.autoConnect;
-        m_inputDevice = stored.input;
-        m_outputDevice = stored.output;
+        setSettingsMirror(stored);
         m_timeoutSeconds = 60;
         m_compressionType = 1;
         m_sourceFormat = 0;
@@ -56,22 +46,44 @@ void CTalkpostView::LoadSettings()
     UpdateData(false);
 }
 
-void CTalkpostView::SaveSettings()
+// The settings mirror as the store keeps it: the password only when it is kept.
+StoredSettings CTalkpostView::settingsMirror() const
 {
     StoredSettings s;
-    s.savePass = m_savePass;
-    s.requirePass = m_requirePass;
     s.name = m_profileName;
     s.host = m_host;
     s.incoming = m_incoming;
     s.user = m_user;
     s.pass = m_savePass ? m_password : QString();
     s.reply = m_replyAddress;
+    s.savePass = m_savePass;
+    s.requirePass = m_requirePass;
     s.protocol = m_protocol;
     s.autoConnect = m_autoConnect;
     s.input = m_inputDevice;
     s.output = m_outputDevice;
-    SettingsStore::save(s);
+    return s;
+}
+
+void CTalkpostView::setSettingsMirror(const StoredSettings &s)
+{
+    m_profileName = s.name;
+    m_host = s.host;
+    m_incoming = s.incoming;
+    m_user = s.user;
+    m_password = s.pass;
+    m_replyAddress = s.reply;
+    m_savePass = s.savePass;
+    m_requirePass = s.requirePass;
+    m_protocol = s.protocol;
+    m_autoConnect = s.autoConnect;
+    m_inputDevice = s.input;
+    m_outputDevice = s.output;
+}
+
+void CTalkpostView::SaveSettings()
+{
+    SettingsStore::save(settingsMirror());
     AppendLog(QStringLiteral("Profile saved."));
 }
 
