@@ -19,8 +19,10 @@ std::optional<bool> keyLockState(KeyLock lock)
     Display *display = x11 ? x11->display() : nullptr;
     if (!display)
         return std::nullopt;
-    const char *name = lock == KeyLock::Caps ? "Caps Lock" : lock == KeyLock::Num ? "Num Lock" : "Scroll Lock";
-    const Atom atom = XInternAtom(display, name, True);
+    // The indicator names are looked up once; the status bar asks several times a second.
+    static const Atom atoms[3] = {XInternAtom(display, "Caps Lock", True), XInternAtom(display, "Num Lock", True),
+                                  XInternAtom(display, "Scroll Lock", True)};
+    const Atom atom = atoms[int(lock)];
     Bool on = False;
     if (atom == None || !XkbGetNamedIndicator(display, atom, nullptr, &on, nullptr, nullptr))
         return std::nullopt;
