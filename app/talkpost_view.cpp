@@ -263,16 +263,10 @@ void CTalkpostView::SelectProfile(int index)
     }
     if (!chosen)
         return;
-    m_profileName = chosen->name;
-    m_protocol = chosen->protocol;
-    m_inputDevice = chosen->inputDevice;
-    m_outputDevice = chosen->outputDevice;
-    m_host = chosen->outgoing;
-    m_incoming = chosen->incoming;
-    m_user = chosen->user;
-    m_password = chosen->password;
-    m_replyAddress = chosen->reply;
-    m_requirePass = chosen->requirePass;
+    // The profile's keep-password mark is not the form's: SavePass and AutoConnect stay.
+    const bool savePass = m_account.savePass;
+    m_account = *chosen;
+    m_account.savePass = savePass;
     UpdateData(false);
 }
 

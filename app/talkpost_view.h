@@ -188,20 +188,11 @@ public:
     QString m_outboxPath;
 
     // Mirror of the current settings
-    int m_autoConnect = 0;
-    int m_savePass = 0;
+    Account m_account;
+    bool m_autoConnect = false;
     int m_timeoutSeconds = 60;
-    int m_protocol = 0;
-    QString m_host;
-    QString m_incoming;
-    QString m_user;
-    QString m_password;
-    QString m_replyAddress;
-    QString m_profileName;
     int m_compressionType = 1;
     int m_sourceFormat = 0;
-    int m_inputDevice = 0;
-    int m_outputDevice = 0;
 
     // Audio and files of the message in progress
     int m_playing = 0;
@@ -210,7 +201,6 @@ public:
     QString m_compressedFile;
     QString m_infoFile;
     int m_sendAfterConnect = 0;
-    int m_requirePass = 0;
 
     // The mail control (control 1001)
     CMail m_mail;
@@ -221,8 +211,6 @@ public:
 private:
     void createControls();
     void finishMessageTemplate();
-    StoredSettings settingsMirror() const;
-    void setSettingsMirror(const StoredSettings &settings);
     void layOutControls();
     BitmapButton *button(int id) const;
     void showRecordingDisplay();

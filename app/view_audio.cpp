@@ -134,7 +134,7 @@ void CTalkpostView::connectAudio(const FormServices &services)
 
 void CTalkpostView::OnRec()
 {
-    if (m_inputDevice < 0) {
+    if (m_account.inputDevice < 0) {
         AppendLog(QStringLiteral("Please select a recording device"));
         return;
     }
@@ -158,13 +158,13 @@ void CTalkpostView::OnRec()
         return;
     }
     // Capture starts when the cue has been heard; the window keeps working meanwhile.
-    const int cueDevice = m_outputDevice >= 0 ? m_outputDevice : 0;
+    const int cueDevice = m_account.outputDevice >= 0 ? m_account.outputDevice : 0;
     m_cue->play(QDir(m_programFolder).filePath(QStringLiteral("beep.wav")), cueDevice);
 }
 
 void CTalkpostView::startCapture()
 {
-    AudioStatus status = m_audioInput ? m_audioInput->open(m_inputDevice) : AudioStatus::failure(AudioError::BadDevice);
+    AudioStatus status = m_audioInput ? m_audioInput->open(m_account.inputDevice) : AudioStatus::failure(AudioError::BadDevice);
     if (status.ok()) {
         m_recording = 1;
         status = m_audioInput->start(g_audioBuffer, AudioBufferBytes - g_recordedBytes);
@@ -230,7 +230,7 @@ void CTalkpostView::OnWaveInData(qint64 capturedBytes)
 
 void CTalkpostView::OnPlay()
 {
-    if (m_outputDevice < 0) {
+    if (m_account.outputDevice < 0) {
         AppendLog(QStringLiteral("Please select a playback device"));
         return;
     }
@@ -239,7 +239,7 @@ void CTalkpostView::OnPlay()
     AppendLog(QStringLiteral("Playing..."));
     setButtons(*this, false, false, true, false);
 
-    AudioStatus status = m_audioOutput ? m_audioOutput->open(m_outputDevice) : AudioStatus::failure(AudioError::BadDevice);
+    AudioStatus status = m_audioOutput ? m_audioOutput->open(m_account.outputDevice) : AudioStatus::failure(AudioError::BadDevice);
     if (!status.ok()) {
         logOpenFailure(*this, status);
         setButtons(*this, true, true, false, true);

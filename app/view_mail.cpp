@@ -22,13 +22,13 @@ void CTalkpostView::ConnectServer()
     // A connection already being made serves this request too.
     if (m_connectInFlight)
         return;
-    AppendLog(QStringLiteral("Connecting to ") + m_host + QStringLiteral("..."));
-    m_mail.SetHostName(m_host);
-    m_mail.SetUserName(m_user);
-    m_mail.SetPassword(m_password);
+    AppendLog(QStringLiteral("Connecting to ") + m_account.outgoing + QStringLiteral("..."));
+    m_mail.SetHostName(m_account.outgoing);
+    m_mail.SetUserName(m_account.user);
+    m_mail.SetPassword(m_account.password);
     m_mail.SetTimeout(short(m_timeoutSeconds));
     if (m_firstStage) {
-        m_mail.SetHostName(m_incoming);
+        m_mail.SetHostName(m_account.incoming);
         m_mail.SetProtocol(1);
     } else {
         setOutgoingStage();
@@ -44,13 +44,13 @@ void CTalkpostView::ConnectServer()
 // only when the server requires one.
 void CTalkpostView::setOutgoingStage()
 {
-    m_mail.SetHostName(m_host);
-    m_mail.SetPassword(m_password);
-    if (m_protocol == 1)
+    m_mail.SetHostName(m_account.outgoing);
+    m_mail.SetPassword(m_account.password);
+    if (m_account.protocol == MailProtocol::Esmtp)
         m_mail.SetAuthenticate(1);
-    if (!m_requirePass && m_protocol == 0)
+    if (!m_account.outgoingLogsIn())
         m_mail.SetPassword(QString());
-    m_mail.SetProtocol(m_protocol == 1 ? 2 : 0);
+    m_mail.SetProtocol(m_account.protocol == MailProtocol::Esmtp ? 2 : 0);
 }
 
 void CTalkpostView::DisconnectServer()

@@ -102,11 +102,11 @@ void CTalkpostView::OnSend()
         m_prompter->message(this, QStringLiteral("Invalid recipient!"));
         return;
     }
-    if (m_password.isEmpty()) {
+    if (m_account.password.isEmpty()) {
         PasswordDialog dialog(this);
         if (m_prompter->exec(dialog) == QDialog::Accepted)
-            m_password = dialog.password();
-        if (m_password.isEmpty())
+            m_account.password = dialog.password();
+        if (m_account.password.isEmpty())
             return;
     }
     if (!m_connected) {
@@ -141,11 +141,11 @@ void CTalkpostView::composeAndSend()
 {
     UpdateData(true);
     m_sendStartTime = QDateTime::currentSecsSinceEpoch();
-    if (m_replyAddress.isEmpty())
-        m_replyAddress = m_user + QLatin1Char('@') + addressHost(m_host);
-    const QString bracketed = QStringLiteral("<%1>").arg(m_replyAddress);
+    if (m_account.reply.isEmpty())
+        m_account.reply = m_account.user + QLatin1Char('@') + addressHost(m_account.outgoing);
+    const QString bracketed = QStringLiteral("<%1>").arg(m_account.reply);
     m_mail.SetBlocking(true);
-    m_mail.SetReplyTo(m_replyAddress);
+    m_mail.SetReplyTo(m_account.reply);
     m_mail.SetAction(11);
     const QString subject = m_phone.isEmpty() ? m_subject : m_subject + QStringLiteral(". Phone: ") + m_phone;
     composeHeaders(bracketed, m_recipient, m_cc, subject);
@@ -256,7 +256,7 @@ void CTalkpostView::OnTestMail()
         AppendLog(QStringLiteral("Cannot send test email: no connection!"));
         return;
     }
-    const QString sender = m_user + QLatin1Char('@') + addressHost(m_host);
+    const QString sender = m_account.user + QLatin1Char('@') + addressHost(m_account.outgoing);
     TestEmailDialog dialog(sender, this);
     if (m_prompter->exec(dialog) != QDialog::Accepted) {
         AppendLog(QStringLiteral("Test aborted."));

@@ -355,7 +355,7 @@ private slots:
             QVERIFY(waitForLog(h, QStringLiteral("Connected.")));
             v.OnCommand(Ids::CmdDisconnect);
             QVERIFY(waitForLog(h, QStringLiteral("Disconnected.")));
-            v.m_password = QStringLiteral("wrong");
+            v.m_account.password = QStringLiteral("wrong");
         }
         const QString notes = QDir(h.outbox()).filePath(QStringLiteral("notes.txt"));
         QVERIFY(TestFiles::write(notes, "my notes\r\n"));
@@ -383,8 +383,8 @@ private slots:
 
         // The next Send, to a server that works, compresses the restored recording again
         // and delivers it.
-        v.m_host = m_smtp.host();
-        v.m_password = QString::fromLatin1(Password);
+        v.m_account.outgoing = m_smtp.host();
+        v.m_account.password = QString::fromLatin1(Password);
         const int stored = m_smtp.messages().size();
         v.OnCommand(Ids::CmdSend);
         QVERIFY2(waitForLog(h, QStringLiteral("Email sent.")), qPrintable(h.log()));
@@ -442,7 +442,7 @@ private slots:
         h.prompter().onNextDialog([&](QDialog &dialog) {
             auto &settings = static_cast<CSettingsDialog &>(dialog);
             dialog.show();
-            settings.m_incoming = stall.host();
+            settings.m_account.incoming = stall.host();
             settings.UpdateData(false);
             auto *ok = dialog.findChild<QPushButton *>(QString::number(Ids::ResultOk));
             auto *cancel = dialog.findChild<QPushButton *>(QString::number(Ids::ResultCancel));
