@@ -40,10 +40,7 @@ void CTalkpostView::OnTechSupport()
 void CTalkpostView::finishMessageTemplate()
 {
     m_attachments.clear();
-    if (!m_recordingFile.isEmpty()) {
-        QFile::remove(m_recordingFile);
-        m_recordingFile.clear();
-    }
+    m_recorder->discardRecording();
     UpdateData(false);
     EnableButton(Ids::PlayButton, false);
     EnableButton(Ids::StopButton, false);

@@ -41,7 +41,6 @@ void CTalkpostView::LoadSettings()
         }
     }
     LoadProfileList();
-    m_connectPending = m_autoConnect;
     UpdateData(false);
 }
 
@@ -58,11 +57,9 @@ void CTalkpostView::OnSettings()
     dialog.m_autoConnect = m_autoConnect;
     dialog.setProgramFolder(m_programFolder);
     dialog.setPrompter(m_prompter);
-    dialog.setDeviceNames(InputDeviceNames(), OutputDeviceNames());
+    dialog.setDeviceNames(m_recorder->inputNames(), m_recorder->outputNames());
     dialog.setAccountTest([this] {
-        const Account &a = m_settingsDialog.m_account;
-        RunAccountTest({a.incoming, a.outgoing, a.user, a.password, int(a.protocol), a.requirePass}, *m_prompter,
-                       &m_settingsDialog, m_mail.resolver());
+        RunAccountTest(m_settingsDialog.m_account, *m_prompter, &m_settingsDialog, m_mail.resolver());
     });
     if (dialog.DoModal() != QDialog::Accepted || !ConfirmDiscardRecording())
         return;

@@ -52,9 +52,8 @@ void CWaveCompressor::finishJob(int result)
         m_inputFormat = *m_pendingInputFormat;
     m_pendingFormatTag.reset();
     m_pendingInputFormat.reset();
-    if (m_notifyWindow && !m_notifyMessage.isEmpty())
-        QMetaObject::invokeMethod(m_notifyWindow.data(), m_notifyMessage.constData(), Qt::DirectConnection,
-                                  Q_ARG(int, result));
+    if (m_notifyWindow && m_notifyMessage)
+        m_notifyMessage(result);
 }
 
 void CWaveCompressor::SetCompressionType(int formatTag)

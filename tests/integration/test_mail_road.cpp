@@ -72,10 +72,17 @@ class TestMailRoad : public QObject
     SmtpServer m_smtp;
     Pop3Server m_pop3;
 
-    // The settings dialog's values for the account test: ESMTP with a password.
-    AccountTestValues values() const
+    // The settings dialog's account for the account test: ESMTP with a password.
+    Account values() const
     {
-        return {m_pop3.host(), m_smtp.host(), QString::fromLatin1(User), QString::fromLatin1(Password), 1, true};
+        Account a;
+        a.incoming = m_pop3.host();
+        a.outgoing = m_smtp.host();
+        a.user = QString::fromLatin1(User);
+        a.password = QString::fromLatin1(Password);
+        a.protocol = MailProtocol::Esmtp;
+        a.requirePass = true;
+        return a;
     }
 
 private slots:
@@ -413,7 +420,7 @@ private slots:
         QFETCH(QString, change);
         QFETCH(int, code);
         QFETCH(QString, box);
-        AccountTestValues v = values();
+        Account v = values();
         if (change == QLatin1String("password"))
             v.password = QStringLiteral("wrong");
         else if (change == QLatin1String("incoming"))
@@ -421,7 +428,7 @@ private slots:
         else if (change == QLatin1String("outgoing"))
             v.outgoing = QStringLiteral("127.0.0.1:%1").arg(freePort());
         else if (change == QLatin1String("smtp"))
-            v.protocolIndex = 0;
+            v.protocol = MailProtocol::Smtp;
         ScriptedPrompter prompter;
         QDialog dialog;
         QCOMPARE(RunAccountTest(v, prompter, &dialog, std::make_shared<LoopbackResolver>(QSet<QString>{})), code);
