@@ -7,7 +7,8 @@ Modes:
   plain     aiosmtpd without TLS and without AUTH
   tls-only  aiosmtpd with STARTTLS, no AUTH
   fault:NAME a hand-written server that misbehaves on purpose:
-            greet554, mail451, rcpt550, data552, data451, drop-data, stall, drop-idle, slow
+            greet554, mail451, rcpt550, data552, data451, drop-data, stall, drop-idle, slow,
+            stall-data (takes the message, then never answers again)
 Every accepted message is stored as msg-N.eml with its envelope in msg-N.json.
 Prints "READY <port>" once listening.
 """
@@ -140,6 +141,9 @@ class FaultSession:
                     if chunk == b'.\r\n':
                         break
                     data += chunk
+                if self.fault == 'stall-data':
+                    await asyncio.sleep(3600)
+                    return
                 if self.fault == 'slow':
                     # Takes its time to accept, so that a test can act while a message is sent.
                     await asyncio.sleep(2)
