@@ -400,9 +400,14 @@ void MailSession::disconnect()
 
 SessionResult MailSession::tokenRefusal(const QString &curlText) const
 {
-    QString text = m_lastReply.isEmpty() ? curlText : m_lastReply;
+    // libcurl gives up at the server's challenge, so its JSON may be all the server said.
+    if (m_lastReply.isEmpty())
+        return {MailCode::TokenRefused, m_tokenStatus.isEmpty()
+                                            ? curlText
+                                            : QStringLiteral("%1 refused the sign-in token: %2").arg(m_hostName, m_tokenStatus)};
+    QString text = m_lastReply;
     if (!m_tokenStatus.isEmpty())
-        text += QStringLiteral(" (token status: %1)").arg(m_tokenStatus);
+        text += QStringLiteral(" (token: %1)").arg(m_tokenStatus);
     return {MailCode::TokenRefused, text};
 }
 
