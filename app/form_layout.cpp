@@ -1,6 +1,7 @@
 #include "app/form_layout.h"
 
 #include "resources/resource_ids.h"
+#include "shell/combo_accessibility.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -29,6 +30,7 @@ const Place Places[] = {
 
 void LayOutMessageForm(QWidget *form)
 {
+    NameComboBoxesByTheirLabels();
     auto *grid = new QGridLayout(form);
     grid->setContentsMargins(4, 4, 4, 4);
     grid->setHorizontalSpacing(4);

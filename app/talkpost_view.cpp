@@ -6,6 +6,7 @@
 #include "app/module_state.h"
 #include "audio/recorder.h"
 #include "resources/resource_ids.h"
+#include "shell/eliding_combo_box.h"
 #include "shell/main_frame.h"
 #include "shell/status_pane.h"
 
@@ -48,7 +49,7 @@ CTalkpostView::~CTalkpostView() = default;
 
 void CTalkpostView::createControls()
 {
-    m_profileCombo = new QComboBox(this);
+    m_profileCombo = new ElidingComboBox(this);
     m_recButton = new BitmapButton(QStringLiteral("Rec"), this);
     m_playButton = new BitmapButton(QStringLiteral("Play"), this);
     m_stopButton = new BitmapButton(QStringLiteral("Stop"), this);

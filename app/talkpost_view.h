@@ -174,6 +174,7 @@ private:
     void refreshMessageLock(bool locked);
     bool mayRunCommand(int id);
     void notifyTray(const QString &text);
+    bool mayListAttachment(const QString &path);
     ConnectionSettings connectionSettings() const;
 
     QString m_programFolder;

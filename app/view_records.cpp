@@ -9,8 +9,14 @@
 #include "shell/prompter.h"
 
 #include <QComboBox>
+#include <algorithm>
 
 namespace {
+
+bool before(const QString &a, const QString &b)
+{
+    return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+}
 
 // The To box keeps its list in case-insensitive alphabetical order, whatever order
 // the items come in; equal items keep their arrival order.
@@ -18,7 +24,7 @@ void addSorted(QComboBox *box, const QString &text)
 {
     int index = box->count();
     for (int i = 0; i < box->count(); ++i) {
-        if (QString::compare(text, box->itemText(i), Qt::CaseInsensitive) < 0) {
+        if (before(text, box->itemText(i))) {
             index = i;
             break;
         }
@@ -33,8 +39,10 @@ void CTalkpostView::LoadRecipientHistory()
     // Only the list is rebuilt; what the user has typed in the To box stays.
     const QString typed = m_recipientCombo->currentText();
     m_recipientCombo->clear();
-    for (const QString &recipient : RecipientHistory(m_programFolder).recipients())
-        addSorted(m_recipientCombo, recipient);
+    // Sorted once and added at once: item by item a long history takes minutes.
+    QStringList recipients = RecipientHistory(m_programFolder).recipients();
+    std::stable_sort(recipients.begin(), recipients.end(), before);
+    m_recipientCombo->addItems(recipients);
     m_recipientCombo->setCurrentIndex(-1);
     m_recipientCombo->setEditText(typed);
 }
@@ -60,7 +68,7 @@ void CTalkpostView::OnHistory()
 void CTalkpostView::OnSentMessages()
 {
     CRecordedMessagesDialog dialog(m_programFolder, m_prompter, this);
-    if (m_prompter->exec(dialog) != Ids::ResultAttachFile)
+    if (m_prompter->exec(dialog) != Ids::ResultAttachFile || !mayListAttachment(dialog.chosenPath()))
         return;
     UpdateData(true);
     m_attachments += dialog.chosenPath() + QLatin1Char(',');

@@ -12,7 +12,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 void CTalkpostView::LoadSettings()
@@ -25,12 +24,11 @@ void CTalkpostView::LoadSettings()
         m_timeoutSeconds = 60;
         ApplyCompressionDefaults();
     } else {
-        // First run, or the settings were removed: start without profiles.
-        const QString profiles = ProfileFile::path(m_programFolder);
-        QFile::remove(profiles);
+        // First run, or the settings were removed. Profiles already saved stay: the
+        // dialog offers them.
         OnSettings();
-        if (!QFileInfo::exists(profiles) && m_frame) {
-            // No profile was saved: the program ends as soon as its loop runs.
+        if (ProfileFile::read(ProfileFile::path(m_programFolder)).profiles.empty() && m_frame) {
+            // There is no profile at all: the program ends as soon as its loop runs.
             QMetaObject::invokeMethod(
                 m_frame,
                 [frame = m_frame] {
@@ -106,11 +104,22 @@ void CTalkpostView::OnAttachment()
     if (!chosen.isEmpty()) {
         const QString path = QFileInfo(chosen).absoluteFilePath();
         // A path already in the field, even as part of a longer one, is not added.
-        if (!m_attachments.contains(path))
+        if (mayListAttachment(path) && !m_attachments.contains(path))
             m_attachments += path + QLatin1Char(',');
         UpdateData(false);
     }
     QDir::setCurrent(previousDirectory);
+}
+
+// The attachment field separates its files with "," and ";": a path holding one of
+// them would be split when the message is written.
+bool CTalkpostView::mayListAttachment(const QString &path)
+{
+    if (!path.contains(QLatin1Char(',')) && !path.contains(QLatin1Char(';')))
+        return true;
+    m_prompter->message(this, QStringLiteral("This file cannot be attached: its path holds \",\" or \";\", "
+                                             "which separate the files of the list.\n") + path);
+    return false;
 }
 
 void CTalkpostView::OnOutboxPath()

@@ -5,6 +5,7 @@
 #include "tests/support/form_harness.h"
 #include "tests/support/test_files.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -135,6 +136,34 @@ private slots:
         v.OnCommand(Ids::CmdSelectAll);
         v.OnCommand(Ids::CmdCut);
         QCOMPARE(h.frame().logEdit()->toPlainText(), QStringLiteral("log line"));
+    }
+
+    void longNamesTypedTextAndListSeparatorsInPaths()
+    {
+        FormHarness h;
+        Profile longName;
+        longName.name = QString(255, QLatin1Char('W'));
+        h.useProfile(longName);
+        h.view().OnInitialUpdate();
+        h.frame().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&h.frame()));
+        // A long profile name neither widens the window nor hides Rec, Play and Stop.
+        auto *from = h.view().findChild<QComboBox *>(QString::number(Ids::ProfileCombo));
+        QVERIFY2(h.frame().minimumSizeHint().width() <= 520, qPrintable(QString::number(h.frame().minimumSizeHint().width())));
+        QVERIFY(h.view().findChild<QWidget *>(QString::number(Ids::StopButton))->geometry().right() < h.view().width());
+        QCOMPARE(from->toolTip(), longName.name);
+        // Screen readers hear the labels, whatever the boxes show.
+        h.setField(Ids::RecipientCombo, QStringLiteral("bob@example.org"));
+        const auto name = [&h](int id) {
+            return QAccessible::queryAccessibleInterface(h.view().findChild<QWidget *>(QString::number(id)))
+                ->text(QAccessible::Name);
+        };
+        QCOMPARE(name(Ids::RecipientCombo) + name(Ids::ProfileCombo), QStringLiteral("To:From:"));
+        // A file whose path holds a list separator is refused, not split later.
+        h.prompter().chooseFileNext(h.programFolder() + QStringLiteral("/a,b.txt"));
+        h.view().OnCommand(Ids::CmdAttachment);
+        QVERIFY(h.prompter().shown.last().startsWith(QStringLiteral("This file cannot be attached")));
+        QCOMPARE(h.field(Ids::AttachmentsEdit), QString());
     }
 
     void everyControlHasAnAccessibleName()

@@ -295,18 +295,18 @@ void SettingsTest::firstRun()
         FormHarness h;
         const QString path = ProfileFile::path(h.programFolder());
         ProfileFile::write(path, {profile("Stale")});
-        bool freshAndHidden = false;
+        bool offeredAndHidden = false;
         h.prompter().onNextDialog([&](QDialog &d) {
-            // The old profiles are gone and the main window is not shown yet.
-            freshAndHidden = !QFile::exists(path) && !h.frame().isVisible();
-            dynamic_cast<CSettingsDialog &>(d).m_saveButton->click();
+            // The profiles saved earlier are offered, and the main window is not shown yet.
+            offeredAndHidden = dynamic_cast<CSettingsDialog &>(d).m_nameCombo->findText("Stale") == 0
+                               && !h.frame().isVisible();
             dynamic_cast<CSettingsDialog &>(d).m_cancelButton->click();
             return d.result();
         });
         h.view().OnInitialUpdate();
-        QVERIFY(freshAndHidden);
-        // Save then Cancel: the saved profile stays, nothing became current, the program goes on.
-        QCOMPARE(stored(h.programFolder()), QStringList{"New Profile *"});
+        QVERIFY(offeredAndHidden);
+        // Cancel: the profiles stay, nothing became current, the program goes on.
+        QCOMPARE(stored(h.programFolder()), QStringList{"Stale Stale.pop"});
         QCOMPARE(raw().value("Settings/Name").toString() + h.view().m_account.name, QString());
         h.frame().show();
         QTest::qWait(100);
