@@ -169,6 +169,7 @@ private:
     void finishMessageTemplate();
     void composeAndSend();
     void abandonComposition(const QString &cause);
+    void endFailedSend();
     void restoreRecordingForRetry();
     void endSendingDisplay();
     void refreshMessageLock(bool locked);

@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 
@@ -23,6 +24,12 @@ void CTalkpostView::connectDelivery()
     connect(d, &Delivery::compressionFinished, this, &CTalkpostView::OnCompressionComplete);
     connect(d, &Delivery::sent, this, &CTalkpostView::OnMailSent);
     connect(d, &Delivery::failed, this, &CTalkpostView::OnMailError);
+    connect(d, &Delivery::signInFailed, this, [this](const QString &line) {
+        AppendLog(line);
+        notifyTray(line);
+        endFailedSend();
+    });
+    d->setBrowserOpener([](const QUrl &url) { return QDesktopServices::openUrl(url); });
     connect(d, &Delivery::trace, this, &CTalkpostView::OnMailTrace);
     connect(d, &Delivery::lockChanged, this, &CTalkpostView::refreshMessageLock);
     if (m_frame)
@@ -106,6 +113,13 @@ void CTalkpostView::OnMailError(short code, const QString &description)
     const QString line = QString::asprintf("Error %d: ", int(code)) + MailErrorText(code, description);
     AppendLog(line);
     notifyTray(line);
+    endFailedSend();
+}
+
+// After a send that failed: the voice back as an unsent recording, the connection
+// closed, the displays at rest.
+void CTalkpostView::endFailedSend()
+{
     KillTimer(Ids::TimerSendAfterConnect);
     QDir::setCurrent(m_programFolder);
     restoreRecordingForRetry();

@@ -31,7 +31,8 @@ void CTalkpostView::OnSend()
         m_prompter->message(this, QStringLiteral("Invalid recipient!"));
         return;
     }
-    if (m_account.password.isEmpty()) {
+    // A profile that signs in with the browser has no password to ask for.
+    if (m_account.password.isEmpty() && !Delivery::signsInWithBrowser(m_account)) {
         PasswordDialog dialog(this);
         if (m_prompter->exec(dialog) == QDialog::Accepted)
             m_account.password = dialog.password();

@@ -3,6 +3,7 @@
 #include "compression/voice_compressor.h"
 #include "mail/cmail.h"
 #include "mail/mail_errors.h"
+#include "oauth/oauth_account.h"
 #include "records/sent_records.h"
 
 #include <QDateTime>
@@ -16,6 +17,33 @@ Delivery::Delivery(CMail &mail, CVoiceCompressor &compressor, SettingsSource set
     connect(&m_mail, &CMail::Trace, this, &Delivery::trace);
     m_compressor.SetNotifyWindow(this);
     m_compressor.SetNotifyMessage([this](int result) { onJobEnded(result); });
+}
+
+Delivery::~Delivery() = default;
+
+bool Delivery::signsInWithBrowser(const Account &account)
+{
+    return OAuthConfig::load().setupFor(account.incoming, account.outgoing).road == SignInRoad::Browser;
+}
+
+OAuthAccount &Delivery::signIn()
+{
+    if (!m_signIn) {
+        m_signIn = std::make_unique<OAuthAccount>([this](const QUrl &url) { return m_browser && m_browser(url); });
+        connect(m_signIn.get(), &OAuthAccount::tokenReady, this, &Delivery::connectWithToken);
+        connect(m_signIn.get(), &OAuthAccount::signInNeeded, this, &Delivery::endStageWithoutToken);
+        connect(m_signIn.get(), &OAuthAccount::failed, this, &Delivery::endStageWithoutToken);
+    }
+    return *m_signIn;
+}
+
+std::optional<OAuthLogin> Delivery::browserLogin() const
+{
+    const Account a = m_settings().account;
+    const OAuthSetup setup = OAuthConfig::load().setupFor(a.incoming, a.outgoing);
+    if (setup.road != SignInRoad::Browser)
+        return std::nullopt;
+    return OAuthLogin{a.name, a.user, setup.provider};
 }
 
 bool Delivery::isConnected() const
@@ -59,6 +87,7 @@ void Delivery::connectServer()
     if (m_state != State::Disconnected)
         return;
     const ConnectionSettings s = m_settings();
+    m_tokenRetried = false;
     emit connecting(s.account.outgoing);
     setState(m_pop3Done ? State::ConnectingOutgoing : State::LoggingIn);
     startStage();
@@ -80,7 +109,30 @@ void Delivery::startStage()
     m_mail.SetProtocol(pop3 ? MailProtocolCode::Pop3 : esmtp ? MailProtocolCode::Esmtp : MailProtocolCode::Smtp);
     m_mail.SetBlocking(false);
     m_mail.SetDebug(s.trace ? 1 : 0);
+    m_mail.SetBearerToken(QString());
+    if (const std::optional<OAuthLogin> login = browserLogin()) {
+        // The stage goes on when the token is there (connectWithToken).
+        m_mail.SetPassword(QString());
+        signIn().requestToken(*login);
+        return;
+    }
     m_mail.Connect();
+}
+
+void Delivery::connectWithToken(const QString &token)
+{
+    if (!isConnecting())
+        return;  // a token asked for by the settings dialog
+    m_mail.SetBearerToken(token);
+    m_mail.Connect();
+}
+
+void Delivery::endStageWithoutToken(const QString &line)
+{
+    if (!isConnecting())
+        return;
+    setState(State::Disconnected);
+    emit signInFailed(line);
 }
 
 void Delivery::disconnectServer()
@@ -200,6 +252,14 @@ void Delivery::onError(short code, const QString &description)
     switch (m_state) {
     case State::LoggingIn:
     case State::ConnectingOutgoing:
+        if (code == MailCode::TokenRefused && !std::exchange(m_tokenRetried, true)) {
+            // An access token the server no longer takes: renewed once, then tried again.
+            if (const std::optional<OAuthLogin> login = browserLogin()) {
+                signIn().discardAccessToken(*login);
+                startStage();
+                return;
+            }
+        }
         setState(State::Disconnected);
         break;
     case State::Sending:

@@ -1,13 +1,18 @@
 #pragma once
 
+#include "oauth/browser_sign_in.h"
 #include "settings/account.h"
 
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
+#include <optional>
 
 class CMail;
 class CVoiceCompressor;
+class OAuthAccount;
+struct OAuthLogin;
 
 // What a stage of the connection is made with, read from the current settings each
 // time a stage starts.
@@ -53,6 +58,16 @@ public:
 
     using SettingsSource = std::function<ConnectionSettings()>;
     Delivery(CMail &mail, CVoiceCompressor &compressor, SettingsSource settings, QObject *parent = nullptr);
+    ~Delivery() override;
+
+    // An account whose servers belong to a provider that refuses passwords, and for
+    // which oauth2.conf holds a client ID, signs in with the browser: each stage then
+    // logs in with an access token instead of the password.
+    static bool signsInWithBrowser(const Account &account);
+    // The tokens of such accounts, shared with the settings dialog; made on first use.
+    OAuthAccount &signIn();
+    // How the sign-in opens the desktop's browser.
+    void setBrowserOpener(BrowserOpener opener) { m_browser = std::move(opener); }
 
     State state() const { return m_state; }
     // From "Connected." until "Disconnected.".
@@ -98,11 +113,16 @@ signals:
     void compressionFinished(int result);
     void sent(Delivery::Handover kind, int seconds);
     void failed(short code, const QString &description);
+    // The stage could not get a sign-in token; the line says why and what to do.
+    void signInFailed(const QString &line);
     void trace(const QString &text);
 
 private:
     void setState(State state);
     void startStage();
+    void connectWithToken(const QString &token);
+    void endStageWithoutToken(const QString &line);
+    std::optional<OAuthLogin> browserLogin() const;
     void onDone();
     void onError(short code, const QString &description);
     void onJobEnded(int result);
@@ -113,6 +133,9 @@ private:
     SettingsSource m_settings;
     State m_state = State::Disconnected;
     bool m_pop3Done = false;  // the POP3 login of this run has succeeded
+    bool m_tokenRetried = false;  // a refused token was renewed once for this stage
+    std::unique_ptr<OAuthAccount> m_signIn;
+    BrowserOpener m_browser;
     bool m_sendRequested = false;
     Handover m_handedOver = Handover::None;
     bool m_lockShown = false;
