@@ -11,6 +11,7 @@
 #include "tests/support/test_files.h"
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QLineEdit>
 #include <QTest>
 #include <QThread>
@@ -37,6 +38,8 @@ private slots:
     void header_data();
     void header();
     void speechSurvivesTheRoundTrip();
+    void roadJobs_data();
+    void roadJobs();
     void failures_data();
     void failures();
     void attachCompressesAndAttaches();
@@ -199,6 +202,51 @@ void TestCompression::speechSurvivesTheRoundTrip()
     QVERIFY(correlation(input, std::vector<qint16>(output.begin() + 56, output.end())) < 0.9);
 }
 
+void TestCompression::roadJobs_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("ratio");
+    // 160,000 bytes of recording: 16,310 bytes of GSM WAV; 120 KB a minute at most as MP3.
+    QTest::newRow("GSM 6.10 WAV from a narrowed copy") << int(VoiceFormat::Gsm610Wav) << "9.81";
+    QTest::newRow("MP3 from the recording") << int(VoiceFormat::Mp3) << "";
+}
+
+// As the road runs them on the worker; a format chosen meanwhile waits for the next job.
+void TestCompression::roadJobs()
+{
+    QFETCH(int, format);
+    QFETCH(QString, ratio);
+    const QString rec = makeRecording(), copy = rec + QStringLiteral(".8bit");
+    QVERIFY(QFile::setPermissions(rec, QFile::ReadOwner));
+    const bool mp3 = VoiceFormat(format) == VoiceFormat::Mp3;
+    QVERIFY(mp3 || (QFile::copy(rec, copy) && NarrowTo8Bit(copy)));
+    CVoiceCompressor job;
+    job.SetVoiceFormat(VoiceFormat(format));
+    job.SetVoiceTags({QStringLiteral("Subject"), QDateTime::currentDateTime()});
+    QCOMPARE(job.SetSourceFile(mp3 ? rec : copy), 1);
+    job.SetCompressedFile(VoiceFilePath(rec, VoiceFormat(format)));
+    QTimer delivered; // the notify target: its start(int) slot takes the job's result
+    job.SetNotifyWindow(&delivered);
+    job.SetNotifyMessage("start");
+    QVERIFY(job.StartThread());
+    job.SetVoiceFormat(mp3 ? VoiceFormat::Gsm610Wav : VoiceFormat::Mp3);
+    QTRY_VERIFY(!job.IsRunning());
+    QCOMPARE(delivered.interval(), 1);
+    QCOMPARE(job.GetVoiceFormat(), mp3 ? VoiceFormat::Gsm610Wav : VoiceFormat::Mp3);
+
+    const QByteArray voice = read(path(mp3 ? "orv1039000000.mp3" : "orv1039000000.wav"));
+    QCOMPARE(voice.left(4), mp3 ? QByteArray("ID3\x03") : QByteArray("RIFF"));
+    const double recordingRatio = job.GetRecordingRatio();
+    QCOMPARE(recordingRatio, 160000.0 / voice.size());
+    if (mp3)
+        QVERIFY2(voice.size() * 6 <= 125000, qPrintable(QString::number(voice.size()))); // 10 s of 60
+    else
+        QCOMPARE(QString::asprintf("%.2f", recordingRatio), ratio);
+    QCOMPARE(read(rec), m_original);
+    QVERIFY(!(QFile::permissions(rec) & QFile::WriteOwner)); // only read
+    QVERIFY(!QFile::exists(job.m_tempPath));
+}
+
 void TestCompression::failures_data()
 {
     QTest::addColumn<QString>("how");
@@ -209,6 +257,9 @@ void TestCompression::failures_data()
     QTest::newRow("WAV file cannot be created") << "folder at v.wav" << 2;
     QTest::newRow("ADPCM output cannot be created") << "folder at v.pcm.pcm" << 15;
     QTest::newRow("short write while appending") << "file size limit" << 3;
+    // The MP3's source is the recording itself: ADPCM would be decoded into it.
+    QTest::newRow("MP3 from an ADPCM source") << "MP3 folder at v.pcm.pcm" << 18;
+    QTest::newRow("MP3 file cannot be created") << "MP3 folder at v.mp3" << 2;
 }
 
 // Each reports 0 and leaves no temporary stream, no WAV file and the source as it was.
@@ -221,6 +272,11 @@ void TestCompression::failures()
     prepare(job, before);
     job.SetCompressionType(how == "TrueSpeech" ? 34 : 49);
     job.SetSourceFormat(how.endsWith(".pcm.pcm") ? 2 : 1);
+    if (how.startsWith("MP3 ")) {
+        how = how.mid(4);
+        job.SetVoiceFormat(VoiceFormat::Mp3);
+        job.SetCompressedFile(path("v.mp3"));
+    }
     if (how.startsWith("folder at "))
         QVERIFY(QDir().mkdir(path(how.mid(10))));
     if (how == "remove source")
