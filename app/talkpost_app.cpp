@@ -44,6 +44,9 @@ bool CTalkpostApp::InitInstance()
     connect(&m_instance, &SingleInstance::raiseRequested, m_frame.get(), &CMainFrame::raiseAndAlert);
     connect(&m_instance, &SingleInstance::saveProfileRequested, m_view, &CTalkpostView::SaveSettings);
     connect(m_frame.get(), &CMainFrame::aboutRequested, this, &CTalkpostApp::OnAppAbout);
+    // A window closed while hidden in the tray is no last visible window: end the
+    // program explicitly, or it would live on without a window.
+    connect(m_frame.get(), &CMainFrame::closed, this, &QCoreApplication::quit, Qt::QueuedConnection);
     m_view->OnInitialUpdate();
 
     showSplash();

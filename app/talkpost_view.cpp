@@ -3,6 +3,7 @@
 #include "app/bitmap_button.h"
 #include "app/log_writer.h"
 #include "app/module_state.h"
+#include "audio/recorder.h"
 #include "resources/resource_ids.h"
 #include "shell/main_frame.h"
 #include "shell/status_pane.h"
@@ -20,7 +21,9 @@ CTalkpostView::CTalkpostView(const FormServices &services, CMainFrame *frame)
       m_programFolder(services.programFolder),
       m_prompter(services.prompter),
       m_frame(frame),
-      m_log(std::make_unique<LogWriter>(frame ? frame->logEdit() : nullptr))
+      m_log(std::make_unique<LogWriter>(frame ? frame->logEdit() : nullptr)),
+      m_delivery(std::make_unique<Delivery>(m_mail, m_compressor, [this] { return connectionSettings(); })),
+      m_recorder(new Recorder(services.audioInput, services.audioOutput, this))
 {
     // One form exists per run; a new one starts from the state of a fresh start.
     ResetModuleState();
@@ -37,7 +40,8 @@ CTalkpostView::CTalkpostView(const FormServices &services, CMainFrame *frame)
         const int command = id;
         connect(widget, &QAbstractButton::clicked, this, [this, command] { OnCommand(command); });
     }
-    connectAudio(services);
+    connectRecorder();
+    connectDelivery();
 }
 
 CTalkpostView::~CTalkpostView() = default;
@@ -184,7 +188,7 @@ bool CTalkpostView::OnCommand(int id)
     if (!mayRunCommand(id))
         return true;
     switch (id) {
-    case Ids::CmdNew: OnNewMessage(); break;
+    case Ids::CmdNew: startOverIfConfirmed(&CTalkpostView::OnNewMessage); break;
     case Ids::CmdAttachment:
     case Ids::BrowseButton: OnAttachment(); break;
     case Ids::CmdSend: OnSend(); break;
@@ -193,12 +197,12 @@ bool CTalkpostView::OnCommand(int id)
     case Ids::CmdCopy:
     case Ids::CmdPaste:
     case Ids::CmdSelectAll: OnEditCommand(id); break;
-    case Ids::CmdSettings: OnSettings(); break;
+    case Ids::CmdSettings: afterStoppingCapture([this] { OnSettings(); }); break;
     case Ids::CmdTraceInfo: OnTraceInfo(); break;
     case Ids::CmdSentMessages: OnSentMessages(); break;
     case Ids::CmdHistory: OnHistory(); break;
     case Ids::CmdAddressBook: OnAddressBook(); break;
-    case Ids::CmdTechSupport: OnTechSupport(); break;
+    case Ids::CmdTechSupport: startOverIfConfirmed(&CTalkpostView::OnTechSupport); break;
     case Ids::RecButton: OnRec(); break;
     case Ids::PlayButton: OnPlay(); break;
     case Ids::StopButton: OnStop(); break;
@@ -218,9 +222,9 @@ bool CTalkpostView::OnCommand(int id)
 std::optional<bool> CTalkpostView::commandEnabled(int id) const
 {
     switch (id) {
-    case Ids::CmdConnect: return !m_connected;
+    case Ids::CmdConnect: return !m_delivery->isConnected();
     case Ids::CmdDisconnect:
-    case Ids::CmdTestMail: return m_connected != 0;
+    case Ids::CmdTestMail: return m_delivery->isConnected();
     case Ids::CmdPaste: return true;
     default: return std::nullopt;
     }
@@ -228,26 +232,62 @@ std::optional<bool> CTalkpostView::commandEnabled(int id) const
 
 bool CTalkpostView::closeRequested()
 {
+    if (m_recorder->isRecording()) {
+        // What is being recorded is saved first; the close is then asked for again.
+        afterStoppingCapture([frame = m_frame] {
+            if (frame)
+                frame->close();
+        });
+        return false;
+    }
     if (!ConfirmDiscardRecording())
         return false;
     g_closeRequested = 1;
-    if (g_compressionIdle)
+    if (!m_delivery->isCompressing())
         return true;
     // The job cannot be cancelled: start over and close when it has completed.
     OnNewMessage();
-    QMetaObject::invokeMethod(this, "OnCloseWindow", Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &CTalkpostView::OnCloseWindow, Qt::QueuedConnection);
     return false;
+}
+
+// Runs `then` at once, or, while the cue or a capture runs, stops it as Stop would and
+// runs `then` once what was recorded has been saved.
+void CTalkpostView::afterStoppingCapture(std::function<void()> then)
+{
+    if (!m_recorder->isRecording()) {
+        then();
+        return;
+    }
+    OnStop();
+    if (m_recorder->isRecording())
+        m_afterCapture = std::move(then);
+    else
+        then();
+}
+
+// A new message from a template, once the user agrees to lose an unsent recording.
+void CTalkpostView::startOverIfConfirmed(void (CTalkpostView::*reset)())
+{
+    afterStoppingCapture([this, reset] {
+        if (ConfirmDiscardRecording())
+            (this->*reset)();
+    });
 }
 
 void CTalkpostView::OnProfileSelChange()
 {
-    if (IsMessageLocked() || !ConfirmDiscardRecording()) {
-        m_profileCombo->setCurrentIndex(m_profileIndex);
+    const int chosen = m_profileCombo->currentIndex();
+    m_profileCombo->setCurrentIndex(m_profileIndex);
+    if (IsMessageLocked())
         return;
-    }
-    SelectProfile(m_profileCombo->currentIndex());
-    SaveSettings();
-    OnNewMessage();
+    afterStoppingCapture([this, chosen] {
+        if (!ConfirmDiscardRecording())
+            return;
+        SelectProfile(chosen);
+        SaveSettings();
+        OnNewMessage();
+    });
 }
 
 void CTalkpostView::SelectProfile(int index)
@@ -263,16 +303,10 @@ void CTalkpostView::SelectProfile(int index)
     }
     if (!chosen)
         return;
-    m_profileName = chosen->name;
-    m_protocol = chosen->protocol;
-    m_inputDevice = chosen->inputDevice;
-    m_outputDevice = chosen->outputDevice;
-    m_host = chosen->outgoing;
-    m_incoming = chosen->incoming;
-    m_user = chosen->user;
-    m_password = chosen->password;
-    m_replyAddress = chosen->reply;
-    m_requirePass = chosen->requirePass;
+    // The profile's keep-password mark is not the form's: SavePass and AutoConnect stay.
+    const bool savePass = m_account.savePass;
+    m_account = *chosen;
+    m_account.savePass = savePass;
     UpdateData(false);
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/mail_event_sink.h"
+#include "audio/recorder.h"
 #include "compression/voice_compressor.h"
+#include "delivery/delivery.h"
 #include "mail/cmail.h"
 #include "settings/profile.h"
-#include "settings/settings_store.h"
 #include "settings/settings_dialog.h"
 #include "shell/frame_client.h"
 
@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -20,7 +21,6 @@ class AudioInput;
 class AudioOutput;
 class BitmapButton;
 class CMainFrame;
-class CuePlayer;
 class LogWriter;
 class Prompter;
 class QComboBox;
@@ -40,12 +40,10 @@ struct FormServices
     AudioOutput *audioOutput = nullptr;
 };
 
-// The message form: the hub of Orvanto. It owns the message being written, the
-// mirror of the current settings and the state of recording, playback, compression
-// and the mail connection, and decides when each subsystem acts.
-//
-// The data members keep their given names and are public, as the form's fields are
-// read and written by the dialogs, the timers and the tests alike.
+// The message form: the hub of Orvanto. It holds the message being written and the
+// mirror of the current settings, and decides when things happen: its commands become
+// calls on the Recorder (the recording) and the Delivery (the way out), and their
+// signals become the form's log lines, status pane and button states.
 class CTalkpostView : public QWidget, public FrameClient
 {
     Q_OBJECT
@@ -71,7 +69,7 @@ public:
     int TimerInterval(int id) const;
     void OnTimer(int id);
 
-    // Form data exchange: true takes the controls into the members, false shows them.
+    // Form data exchange: true takes the controls into the fields, false shows them.
     void UpdateData(bool saveAndValidate);
     void EnableButton(int id, bool enabled);
     bool IsButtonEnabled(int id) const;
@@ -88,16 +86,13 @@ public:
     // Recording and playback
     void OnRec();
     void OnStop();
-    void OnWaveInData(qint64 capturedBytes);
+    void OnWaveInData(const Recorder::CaptureResult &result);
     void OnPlay();
     void OnWaveOutDone();
-    // Names of the sound devices in the order whose index the settings store.
-    QStringList InputDeviceNames() const;
-    QStringList OutputDeviceNames() const;
 
     // Compression
     void OnAttach();
-    Q_INVOKABLE void OnCompressionComplete(int result);
+    void OnCompressionComplete(int result);
     void OnCompressionType();
     void OnSourceFormat();
     // Puts the job to GSM 6.10 from 16-bit PCM, as every start does.
@@ -111,11 +106,12 @@ public:
     void DisconnectServer();
     void OnConnect();
     void OnDisconnect();
-    Q_INVOKABLE void OnCloseWindow();
-    void OnMailDone();
+    void OnCloseWindow();
+    void OnConnected();
+    void OnDisconnected(bool compressionRunning);
+    void OnMailSent(Delivery::Handover kind, int seconds);
     void OnMailError(short code, const QString &description);
     void OnMailTrace(const QString &text);
-    void OnMailProgress(long sent, long total);
     void OnTestMail();
     // A message being compressed or sent is locked: Send, Rec, Play, New, Tech Support,
     // the From box, Settings and the test e-mail are refused or disabled meanwhile.
@@ -140,13 +136,55 @@ public:
 
     const QString &GetOutboxPath() const { return m_outboxPath; }
     void SetOutboxPath(const QString &path) { m_outboxPath = path; }
-    const QString &GetVoiceFile() const { return m_voiceFile; }
-    void SetVoiceFile(const QString &path) { m_voiceFile = path; }
+    const QString &GetVoiceFile() const { return m_delivery->voiceFile(); }
+    void SetVoiceFile(const QString &path) { m_delivery->setVoiceFile(path); }
     void DeleteVoiceFile();
+
+    // The current account, as the settings and the From box made it.
+    const Account &account() const { return m_account; }
+    void setAccount(const Account &account) { m_account = account; }
+    // How long the mail control waits for a server.
+    void setMailTimeout(int seconds) { m_timeoutSeconds = seconds; }
+    bool traceOn() const { return m_traceOn; }
 
     const QString &programFolder() const { return m_programFolder; }
     CMainFrame *frame() const { return m_frame; }
     Prompter *prompter() const { return m_prompter; }
+    Recorder &recorder() const { return *m_recorder; }
+    Delivery &delivery() const { return *m_delivery; }
+    CMail &mail() { return m_mail; }
+    CSettingsDialog &settingsDialog() { return m_settingsDialog; }
+
+private:
+    void createControls();
+    void layOutControls();
+    BitmapButton *button(int id) const;
+    void setAudioButtons(bool rec, bool play, bool stop, bool attach);
+    void setIdleAudioButtons();
+    void showRecordingDisplay();
+    void showPlaybackDisplay();
+    void showProgressDisplay();
+    void connectRecorder();
+    void connectDelivery();
+    void onCaptureStarted();
+    void onCaptureFailed(const AudioStatus &status);
+    void afterStoppingCapture(std::function<void()> then);
+    void startOverIfConfirmed(void (CTalkpostView::*reset)());
+    void finishMessageTemplate();
+    void composeAndSend();
+    void abandonComposition(const QString &cause);
+    void restoreRecordingForRetry();
+    void endSendingDisplay();
+    void refreshMessageLock(bool locked);
+    bool mayRunCommand(int id);
+    void notifyTray(const QString &text);
+    ConnectionSettings connectionSettings() const;
+
+    QString m_programFolder;
+    Prompter *m_prompter;
+    CMainFrame *m_frame;
+    std::unique_ptr<LogWriter> m_log;
+    QHash<int, QTimer *> m_timers;
 
     // The settings dialog, constructed with the form; its fields survive between
     // openings.
@@ -176,88 +214,26 @@ public:
     QString m_cc;
     int m_profileIndex = -1;
 
-    // The compression job; it lives as long as the form
-    CVoiceCompressor m_compressor;
-
-    // Connection and delivery state
-    int m_connected = 0;
-    int m_traceOn = 0;
-    int m_sendSeconds = 0;
-    int m_connectPending = 0;
-    QString m_voiceFile;
-    QString m_outboxPath;
-
     // Mirror of the current settings
-    int m_autoConnect = 0;
-    int m_savePass = 0;
+    Account m_account;
+    bool m_autoConnect = false;
     int m_timeoutSeconds = 60;
-    int m_protocol = 0;
-    QString m_host;
-    QString m_incoming;
-    QString m_user;
-    QString m_password;
-    QString m_replyAddress;
-    QString m_profileName;
     int m_compressionType = 1;
     int m_sourceFormat = 0;
-    int m_inputDevice = 0;
-    int m_outputDevice = 0;
 
-    // Audio and files of the message in progress
-    int m_playing = 0;
-    int m_recording = 0;
-    QString m_recordingFile;
-    QString m_compressedFile;
-    QString m_infoFile;
-    int m_sendAfterConnect = 0;
-    int m_requirePass = 0;
-
-    // The mail control (control 1001)
-    CMail m_mail;
+    bool m_traceOn = false;
+    int m_sendSeconds = 0;
+    QString m_outboxPath;
 
     // The form's profile list, in the order of the From box
     std::vector<Profile> m_profiles;
 
-private:
-    void createControls();
-    void finishMessageTemplate();
-    StoredSettings settingsMirror() const;
-    void setSettingsMirror(const StoredSettings &settings);
-    void layOutControls();
-    BitmapButton *button(int id) const;
-    void showRecordingDisplay();
-    void showPlaybackDisplay();
-    void showProgressDisplay();
-    void connectAudio(const FormServices &services);
-    void startCapture();
-
-    // Mail side
-    friend class MailEventSink;
-    enum class HandedOver { None, Message, TestMail };
-    void composeAndSend();
-    bool composeAttachments();
-    void composeHeaders(const QString &from, const QString &to, const QString &cc, const QString &subject);
-    void abandonComposition(const QString &cause);
-    void restoreRecordingForRetry();
-    void endSendingDisplay();
-    void refreshMessageLock();
-    bool mayRunCommand(int id);
-    void setOutgoingStage();
-    void notifyTray(const QString &text);
-
-    QString m_programFolder;
-    Prompter *m_prompter;
-    CMainFrame *m_frame;
-    std::unique_ptr<LogWriter> m_log;
-    QHash<int, QTimer *> m_timers;
-    AudioInput *m_audioInput = nullptr;
-    AudioOutput *m_audioOutput = nullptr;
-    CuePlayer *m_cue = nullptr;
-
-    HandedOver m_handedOver = HandedOver::None;  // a message given to Action 15, not yet done
-    int m_firstStage = 1;            // the POP3 login of this run is still to come
-    bool m_connectInFlight = false;  // a Connect was started and has not completed
-    qint64 m_sendStartTime = 0;      // seconds since 1970 when the last send started
-    bool m_lockApplied = false;      // the controls show the message lock
-    MailEventSink m_mailSink{this};  // after m_mail: events bound once the control exists
+    // The mail control (control 1001) and the compression job, and what decides what
+    // their events mean; the recording of the message.
+    CMail m_mail;
+    CVoiceCompressor m_compressor;
+    std::unique_ptr<Delivery> m_delivery;
+    Recorder *m_recorder = nullptr;
+    // Runs once a capture that had to be stopped first has been saved.
+    std::function<void()> m_afterCapture;
 };

@@ -3,123 +3,84 @@
 #include "app/talkpost_view.h"
 
 #include "app/module_state.h"
-#include "audio/sample_width.h"
 #include "compression/wave_format.h"
 #include "resources/resource_ids.h"
 #include "shell/main_frame.h"
 
+#include <QFile>
 #include <QFileInfo>
-#include <QMetaObject>
 
 namespace {
 
 // The recording's path up to its last "." followed by ".wav"; the whole text is
-// dropped when it has no ".".
+// dropped when it has none.
 QString wavePathFor(const QString &recording)
 {
     const int dot = recording.lastIndexOf(QLatin1Char('.'));
     return (dot < 0 ? QString() : recording.left(dot)) + QStringLiteral(".wav");
 }
 
-void postClose(CMainFrame *frame)
-{
-    if (frame)
-        QMetaObject::invokeMethod(frame, "close", Qt::QueuedConnection);
-}
-
 }  // namespace
 
 void CTalkpostView::OnAttach()
 {
-    // One job at a time; a second one would also narrow the recording a second time.
-    if (!g_compressionIdle || m_compressor.IsRunning())
+    if (m_delivery->isCompressing())
         return;
     UpdateData(true);
-    const QString wavePath = wavePathFor(m_recordingFile);
-    m_infoFile = wavePath + QStringLiteral(".info");
-    m_compressedFile.clear();
-    if (m_recordingFile.isEmpty()) {
-        UpdateData(false);
-        return;
-    }
-    // Checked before narrowing: an attached voice file means the recording was
-    // narrowed already, and narrowing it again would destroy it.
+    const QString recording = m_recorder->recordingFile();
+    const QString wavePath = wavePathFor(recording);
     if (m_attachments.contains(wavePath)) {
         AppendLog(QStringLiteral("Voice file already attached: ") + wavePath);
-        UpdateData(false);
         return;
     }
-    // A missing recording ends here quietly; the rewrite would create an empty one.
-    if (!QFileInfo(m_recordingFile).isFile()) {
-        UpdateData(false);
+    // A missing recording ends here quietly.
+    if (recording.isEmpty() || !QFileInfo(recording).isFile())
         return;
-    }
-    // 16-bit data compressed as 8-bit would be sent as noise.
-    if (!NarrowTo8Bit(m_recordingFile)) {
+    // The job reads an 8-bit copy; the recording itself stays as it is.
+    const QString copy = m_recorder->narrowedCopy();
+    if (copy.isEmpty()) {
         AppendLog(QStringLiteral("Connot attach voice file"));
-        UpdateData(false);
         return;
     }
-    if (!m_compressor.SetSourceFile(m_recordingFile)) {
-        UpdateData(false);
+    if (!m_delivery->compress({recording, copy, wavePath})) {
+        QFile::remove(copy);
         return;
     }
-
     AppendLog(QStringLiteral("Compressing..."));
-    g_compressionIdle = 0;
-    m_compressor.SetCompressedFile(wavePath);
-    m_compressor.StartThread();
-    m_compressedFile = wavePath;
-    g_lastCompressedFile = m_compressedFile;
-    g_lastRecordingFile = m_recordingFile;
-
     KillTimer(Ids::TimerProgressDisplay);
     SetTimer(Ids::TimerProgressDisplay, 100);
     SetPaneText(QStringLiteral("Compressing"));
     g_paneAnimationReset = 1;
     g_compressingAnimation = 1;
     EnableButton(Ids::PlayButton, false);
-    UpdateData(false);
 }
 
 void CTalkpostView::OnCompressionComplete(int result)
 {
     if (!result) {
         AppendLog(QStringLiteral("Compression failed: ") + m_compressor.GetLastErrorText());
-        g_compressionIdle = 1;
-        // This job narrowed the recording; widened again it can be played and sent again.
-        const QString recording = m_compressor.GetSourcePath();
-        if (QFileInfo(recording).isFile())
-            WidenTo16Bit(recording);
-        KillTimer(Ids::TimerProgressDisplay);
-        SetPaneText(QStringLiteral("Idle"));
-        g_compressingAnimation = 0;
-        m_compressedFile.clear();
-        g_lastCompressedFile.clear();
-        if (!m_recordingFile.isEmpty())
+        endSendingDisplay();
+        if (!m_recorder->recordingFile().isEmpty())
             EnableButton(Ids::PlayButton, true);
-        if (g_closeRequested)
-            postClose(m_frame);
+        if (g_closeRequested && m_frame)
+            QMetaObject::invokeMethod(m_frame, &CMainFrame::close, Qt::QueuedConnection);
         return;
     }
-
     AppendLog(QStringLiteral("Compression complete."));
     AppendLog(QString::asprintf("Compression elapsed time: %d sec", m_compressor.GetElapsedSeconds()));
-    // The source is the 8-bit file; twice its ratio compares with the 16-bit recording.
+    // The source is the 8-bit copy; twice its ratio compares with the 16-bit recording.
     AppendLog(QString::asprintf("Compression Ratio: %.2f", 2 * m_compressor.GetCompressionRatio()));
     AppendLog(QString::asprintf("Compressed file size: %d bytes",
                                 int(m_compressor.GetFileLength(m_compressor.GetWavePath()))));
-    g_compressionIdle = 1;
     if (g_closeRequested) {
-        postClose(m_frame);
+        if (m_frame)
+            QMetaObject::invokeMethod(m_frame, &CMainFrame::close, Qt::QueuedConnection);
         return;
     }
-    m_voiceFile = m_compressor.GetSourcePath();
     UpdateData(true);
-    m_attachments += m_compressedFile + QLatin1Char(',');
-    m_compressedFile.clear();
+    m_attachments += m_delivery->compressedFile() + QLatin1Char(',');
     UpdateData(false);
-    m_recordingFile.clear();
+    m_recorder->setRecordingFile(QString());
     // Timer 103 and the pane stay as they are; the mail side ends them.
     OnSend();
 }

@@ -1,172 +1,116 @@
-// The mail connection of the form and the events of its mail control.
+// The mail connection of the form: the Delivery's events as the form's log lines,
+// panes and resets.
 
 #include "app/talkpost_view.h"
 
 #include "app/module_state.h"
-#include "audio/sample_width.h"
 #include "mail/error_text.h"
-#include "records/sent_records.h"
 #include "resources/resource_ids.h"
 #include "shell/main_frame.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 
-void CTalkpostView::ConnectServer()
+void CTalkpostView::connectDelivery()
 {
-    if (m_connected)
-        return;
-    // A connection already being made serves this request too.
-    if (m_connectInFlight)
-        return;
-    AppendLog(QStringLiteral("Connecting to ") + m_host + QStringLiteral("..."));
-    m_mail.SetHostName(m_host);
-    m_mail.SetUserName(m_user);
-    m_mail.SetPassword(m_password);
-    m_mail.SetTimeout(short(m_timeoutSeconds));
-    if (m_firstStage) {
-        m_mail.SetHostName(m_incoming);
-        m_mail.SetProtocol(1);
-    } else {
-        setOutgoingStage();
-    }
-    m_mail.SetBlocking(false);
-    if (m_traceOn)
-        m_mail.SetDebug(1);
-    m_connectInFlight = true;
-    m_mail.Connect();
+    Delivery *d = m_delivery.get();
+    connect(d, &Delivery::connecting, this,
+            [this](const QString &host) { AppendLog(QStringLiteral("Connecting to ") + host + QStringLiteral("...")); });
+    connect(d, &Delivery::connected, this, &CTalkpostView::OnConnected);
+    connect(d, &Delivery::disconnected, this, &CTalkpostView::OnDisconnected);
+    connect(d, &Delivery::compressionFinished, this, &CTalkpostView::OnCompressionComplete);
+    connect(d, &Delivery::sent, this, &CTalkpostView::OnMailSent);
+    connect(d, &Delivery::failed, this, &CTalkpostView::OnMailError);
+    connect(d, &Delivery::trace, this, &CTalkpostView::OnMailTrace);
+    connect(d, &Delivery::lockChanged, this, &CTalkpostView::refreshMessageLock);
+    if (m_frame)
+        connect(d, &Delivery::stateChanged, m_frame, &CMainFrame::updateCommandUi);
 }
 
-// The outgoing server's settings on the control: ESMTP logs in; SMTP sends the password
-// only when the server requires one.
-void CTalkpostView::setOutgoingStage()
+ConnectionSettings CTalkpostView::connectionSettings() const
 {
-    m_mail.SetHostName(m_host);
-    m_mail.SetPassword(m_password);
-    if (m_protocol == 1)
-        m_mail.SetAuthenticate(1);
-    if (!m_requirePass && m_protocol == 0)
-        m_mail.SetPassword(QString());
-    m_mail.SetProtocol(m_protocol == 1 ? 2 : 0);
+    return {m_account, m_timeoutSeconds, m_traceOn};
+}
+
+void CTalkpostView::ConnectServer()
+{
+    m_delivery->connectServer();
 }
 
 void CTalkpostView::DisconnectServer()
 {
-    if (!m_connected)
+    if (!m_delivery->isConnected())
         return;
     if (m_traceOn) {
         AppendLog(QStringLiteral("Hide Debug Info"));
         if (QAction *item = m_frame ? m_frame->action(Ids::CmdTraceInfo) : nullptr)
             item->setChecked(false);
-        m_traceOn = 0;
+        m_traceOn = false;
     }
-    m_mail.SetDebug(0);
-    // An abandoned composition leaves the control blocking; closing is always reported.
-    m_mail.SetBlocking(false);
-    m_mail.Disconnect();
+    m_delivery->disconnectServer();
 }
 
 void CTalkpostView::OnConnect()
 {
-    m_connectPending = 1;
     ConnectServer();
 }
 
 void CTalkpostView::OnDisconnect()
 {
-    m_connectPending = 1;
     DisconnectServer();
 }
 
 void CTalkpostView::OnCloseWindow()
 {
-    m_connectPending = 1;
     DisconnectServer();
 }
 
-void CTalkpostView::OnMailDone()
+void CTalkpostView::OnConnected()
 {
-    if (m_connectPending) {
-        if (m_connected) {
-            m_connected = 0;
-            AppendLog(QStringLiteral("Disconnected."));
-            KillTimer(Ids::TimerSendAfterConnect);
-            if (!g_compressionIdle)
-                AppendLog(QStringLiteral("Terminating compression..."));
-            m_connectPending = 0;
-        } else if (m_firstStage) {
-            // The POP3 login is done: on to the outgoing server, one event later.
-            m_mail.Disconnect();
-            m_mail.SetBlocking(false);
-            if (m_traceOn)
-                m_mail.SetDebug(1);
-            m_firstStage = 0;
-            setOutgoingStage();
-            m_mail.Connect();
-        } else {
-            m_connectInFlight = false;
-            m_connected = 1;
-            AppendLog(QStringLiteral("Connected."));
-            SetTimer(Ids::TimerSendAfterConnect, 1000);
-            m_connectPending = 0;
-        }
-        return;
-    }
-    // Only a message handed over with Action 15 can have been sent.
-    if (!m_connected || m_handedOver == HandedOver::None)
-        return;
-    const HandedOver sent = m_handedOver;
-    m_handedOver = HandedOver::None;
-    m_sendSeconds = int(QDateTime::currentSecsSinceEpoch() - m_sendStartTime);
+    AppendLog(QStringLiteral("Connected."));
+    SetTimer(Ids::TimerSendAfterConnect, 1000);
+}
+
+void CTalkpostView::OnDisconnected(bool compressionRunning)
+{
+    AppendLog(QStringLiteral("Disconnected."));
+    KillTimer(Ids::TimerSendAfterConnect);
+    if (compressionRunning)
+        AppendLog(QStringLiteral("Terminating compression..."));
+}
+
+void CTalkpostView::OnMailSent(Delivery::Handover kind, int seconds)
+{
+    m_sendSeconds = seconds;
     AppendLog(QStringLiteral("Email sent."));
     AppendLog(QString::asprintf("Sending elapsed time: %d sec", m_sendSeconds));
     notifyTray(QStringLiteral("Email sent."));
-    if (sent == HandedOver::TestMail) {
+    if (kind == Delivery::Handover::TestMail) {
         // The test leaves the form's message, recording, record and history alone.
-        refreshMessageLock();
         OnDisconnect();
         return;
     }
-    DeleteVoiceFile();
     SetTimer(Ids::TimerSendAfterConnect, 1000);
-    m_voiceFile.clear();
-    if (!m_infoFile.isEmpty()) {
-        WriteSentRecord(m_infoFile, m_recipient);
-        // Written once: a later message never rewrites this record.
-        m_infoFile.clear();
-    }
-    g_lastCompressedFile.clear();
-    g_lastRecordingFile.clear();
+    m_delivery->completeVoice(m_recipient);
     endSendingDisplay();
-    refreshMessageLock();
     OnDisconnect();
     AddRecipientToHistory(m_recipient);
     OnNewMessage();
-    UpdateData(false);
 }
 
 void CTalkpostView::OnMailError(short code, const QString &description)
 {
-    if (code == 20000 || code == 20001) {
-        OnMailDone();
-        return;
-    }
     QApplication::beep();
     const QString line = QString::asprintf("Error %d: ", int(code)) + MailErrorText(code, description);
     AppendLog(line);
     notifyTray(line);
     KillTimer(Ids::TimerSendAfterConnect);
     QDir::setCurrent(m_programFolder);
-    m_connectInFlight = false;
-    m_handedOver = HandedOver::None;
     restoreRecordingForRetry();
     OnDisconnect();
     endSendingDisplay();
-    m_sendAfterConnect = 0;
-    refreshMessageLock();
 }
 
 void CTalkpostView::OnMailTrace(const QString &text)
@@ -174,27 +118,22 @@ void CTalkpostView::OnMailTrace(const QString &text)
     AppendLog(QStringLiteral("Trace: ") + text);
 }
 
-void CTalkpostView::OnMailProgress(long, long) {}
-
 void CTalkpostView::DeleteVoiceFile()
 {
-    if (!m_voiceFile.isEmpty())
-        QFile::remove(m_voiceFile);
+    if (!GetVoiceFile().isEmpty())
+        QFile::remove(GetVoiceFile());
 }
 
 // After a failed or abandoned send: the voice goes back to being an unsent recording,
-// playable and sent again by the next Send; only its WAV file leaves the attachment
+// playable and sent again by the next Send; only its voice file leaves the attachment
 // field, the files the user attached stay for the retry.
 void CTalkpostView::restoreRecordingForRetry()
 {
     UpdateData(true);
-    if (!g_lastCompressedFile.isEmpty() && !m_attachments.isEmpty()
-        && m_attachments.contains(g_lastCompressedFile)) {
-        m_recordingFile = g_lastRecordingFile;
-        WidenTo16Bit(m_recordingFile);
+    const QString recording = m_delivery->takeBackVoice(m_attachments);
+    if (!recording.isEmpty()) {
+        m_recorder->setRecordingFile(recording);
         EnableButton(Ids::PlayButton, true);
-        m_attachments.remove(g_lastCompressedFile + QLatin1Char(','));
-        m_attachments.remove(g_lastCompressedFile);
     }
     UpdateData(false);
 }

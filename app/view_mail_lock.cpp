@@ -4,7 +4,6 @@
 #include "app/talkpost_view.h"
 
 #include "app/bitmap_button.h"
-#include "app/module_state.h"
 #include "resources/resource_ids.h"
 #include "shell/main_frame.h"
 #include "shell/prompter.h"
@@ -16,20 +15,20 @@
 
 bool CTalkpostView::IsMessageLocked() const
 {
-    return !g_compressionIdle || m_handedOver != HandedOver::None;
+    return m_delivery->isLocked();
 }
 
 bool CTalkpostView::ConfirmDiscardRecording()
 {
-    const bool unsent = (!m_recordingFile.isEmpty() && QFileInfo::exists(m_recordingFile)) || !g_compressionIdle
-                        || m_handedOver == HandedOver::Message;
+    const QString &recording = m_recorder->recordingFile();
+    const bool unsent = (!recording.isEmpty() && QFileInfo::exists(recording)) || m_delivery->isCompressing()
+                        || m_delivery->handedOver() == Delivery::Handover::Message;
     if (!unsent)
         return true;
     return m_prompter->ask(this, QStringLiteral("Discard the recording that was not sent?"));
 }
 
-// The commands that would change a locked message are refused with one line; New and
-// Tech Support first ask before an unsent recording is thrown away.
+// The commands that would change a locked message are refused with one line.
 bool CTalkpostView::mayRunCommand(int id)
 {
     static const int lockedCommands[] = {Ids::CmdNew,    Ids::CmdTechSupport, Ids::CmdSettings,
@@ -39,19 +38,13 @@ bool CTalkpostView::mayRunCommand(int id)
         AppendLog(QStringLiteral("Please wait: the message is being compressed or sent."));
         return false;
     }
-    if (id == Ids::CmdNew || id == Ids::CmdTechSupport)
-        return ConfirmDiscardRecording();
     return true;
 }
 
 // Shows the lock on the controls when it starts and lifts it when it ends, whoever
 // ended it: "Email sent.", an error, or a compression that failed.
-void CTalkpostView::refreshMessageLock()
+void CTalkpostView::refreshMessageLock(bool locked)
 {
-    const bool locked = IsMessageLocked();
-    if (locked == m_lockApplied)
-        return;
-    m_lockApplied = locked;
     if (m_frame) {
         for (int id : {Ids::CmdNew, Ids::CmdTechSupport, Ids::CmdSettings}) {
             if (QAction *action = m_frame->action(id))
@@ -59,13 +52,8 @@ void CTalkpostView::refreshMessageLock()
         }
     }
     m_profileCombo->setEnabled(!locked);
-    if (locked) {
-        EnableButton(Ids::RecButton, false);
-        EnableButton(Ids::PlayButton, false);
-    } else {
-        EnableButton(Ids::RecButton, true);
-        EnableButton(Ids::PlayButton, !m_recordingFile.isEmpty());
-    }
+    EnableButton(Ids::RecButton, !locked);
+    EnableButton(Ids::PlayButton, !locked && !m_recorder->recordingFile().isEmpty());
 }
 
 void CTalkpostView::notifyTray(const QString &text)

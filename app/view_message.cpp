@@ -12,14 +12,14 @@ void CTalkpostView::OnNewMessage()
     AppendLog(QStringLiteral("New email."));
     m_recipient.clear();
     m_cc.clear();
-    m_subject = QStringLiteral("Voice message from ") + m_profileName;
+    m_subject = QStringLiteral("Voice message from ") + m_account.name;
     m_phone.clear();
     m_body = QStringLiteral("Hello,\r\n\r\n"
                             "Important notice:\r\n"
                             "The attached audio file is the actual message.\r\n"
                             "You can listen to it using your Windows default audio player.\r\n"
                             "\r\n") +
-             m_profileName;
+             m_account.name;
     finishMessageTemplate();
 }
 
@@ -32,7 +32,7 @@ void CTalkpostView::OnTechSupport()
     m_body = QStringLiteral(">>Hello,\r\n>>\r\n"
                             ">>Please enter your questions below and send them to Orvanto Support Team.\r\n"
                             ">>\r\n\r\n\r\n") +
-             m_profileName;
+             m_account.name;
     finishMessageTemplate();
 }
 
@@ -40,10 +40,7 @@ void CTalkpostView::OnTechSupport()
 void CTalkpostView::finishMessageTemplate()
 {
     m_attachments.clear();
-    if (!m_recordingFile.isEmpty()) {
-        QFile::remove(m_recordingFile);
-        m_recordingFile.clear();
-    }
+    m_recorder->discardRecording();
     UpdateData(false);
     EnableButton(Ids::PlayButton, false);
     EnableButton(Ids::StopButton, false);

@@ -18,12 +18,11 @@
 void CTalkpostView::LoadSettings()
 {
     const StoredSettings stored = SettingsStore::load();
-    m_profileName = stored.name;
-    if (!m_profileName.isEmpty()) {
-        setSettingsMirror(stored);
+    m_account.name = stored.account.name;
+    if (!m_account.name.isEmpty()) {
+        m_account = stored.account;
+        m_autoConnect = stored.autoConnect;
         m_timeoutSeconds = 60;
-        m_compressionType = 1;
-        m_sourceFormat = 0;
         ApplyCompressionDefaults();
     } else {
         // First run, or the settings were removed: start without profiles.
@@ -42,90 +41,32 @@ void CTalkpostView::LoadSettings()
         }
     }
     LoadProfileList();
-    m_connectPending = m_autoConnect;
     UpdateData(false);
-}
-
-// The settings mirror as the store keeps it: the password only when it is kept.
-StoredSettings CTalkpostView::settingsMirror() const
-{
-    StoredSettings s;
-    s.name = m_profileName;
-    s.host = m_host;
-    s.incoming = m_incoming;
-    s.user = m_user;
-    s.pass = m_savePass ? m_password : QString();
-    s.reply = m_replyAddress;
-    s.savePass = m_savePass;
-    s.requirePass = m_requirePass;
-    s.protocol = m_protocol;
-    s.autoConnect = m_autoConnect;
-    s.input = m_inputDevice;
-    s.output = m_outputDevice;
-    return s;
-}
-
-void CTalkpostView::setSettingsMirror(const StoredSettings &s)
-{
-    m_profileName = s.name;
-    m_host = s.host;
-    m_incoming = s.incoming;
-    m_user = s.user;
-    m_password = s.pass;
-    m_replyAddress = s.reply;
-    m_savePass = s.savePass;
-    m_requirePass = s.requirePass;
-    m_protocol = s.protocol;
-    m_autoConnect = s.autoConnect;
-    m_inputDevice = s.input;
-    m_outputDevice = s.output;
 }
 
 void CTalkpostView::SaveSettings()
 {
-    SettingsStore::save(settingsMirror());
+    SettingsStore::save({m_account, m_autoConnect});
     AppendLog(QStringLiteral("Profile saved."));
 }
 
 void CTalkpostView::OnSettings()
 {
     CSettingsDialog &dialog = m_settingsDialog;
-    dialog.m_name = m_profileName;
-    dialog.m_outgoing = m_host;
-    dialog.m_incoming = m_incoming;
-    dialog.m_user = m_user;
-    dialog.m_password = m_savePass ? m_password : QString();
-    dialog.m_reply = m_replyAddress;
+    dialog.m_account = m_account.kept();
     dialog.m_autoConnect = m_autoConnect;
-    dialog.m_protocol = m_protocol;
-    dialog.m_inputDevice = m_inputDevice;
-    dialog.m_outputDevice = m_outputDevice;
-    dialog.m_savePass = m_savePass;
-    dialog.m_requirePass = m_requirePass;
     dialog.setProgramFolder(m_programFolder);
     dialog.setPrompter(m_prompter);
-    dialog.setDeviceNames(InputDeviceNames(), OutputDeviceNames());
+    dialog.setDeviceNames(m_recorder->inputNames(), m_recorder->outputNames());
     dialog.setAccountTest([this] {
-        const CSettingsDialog &d = m_settingsDialog;
-        RunAccountTest({d.m_incoming, d.m_outgoing, d.m_user, d.m_password, d.m_protocol, d.m_requirePass != 0},
-                       *m_prompter, &m_settingsDialog, m_mail.resolver());
+        RunAccountTest(m_settingsDialog.m_account, *m_prompter, &m_settingsDialog, m_mail.resolver());
     });
     if (dialog.DoModal() != QDialog::Accepted || !ConfirmDiscardRecording())
         return;
 
-    m_profileName = dialog.m_name;
-    m_host = dialog.m_outgoing;
-    m_incoming = dialog.m_incoming;
-    m_user = dialog.m_user;
     // Without keep-password the typed password serves this run only.
-    m_password = dialog.m_password;
-    m_replyAddress = dialog.m_reply;
+    m_account = dialog.m_account;
     m_autoConnect = dialog.m_autoConnect;
-    m_protocol = dialog.m_protocol;
-    m_inputDevice = dialog.m_inputDevice;
-    m_outputDevice = dialog.m_outputDevice;
-    m_savePass = dialog.m_savePass;
-    m_requirePass = dialog.m_requirePass;
     SaveSettings();
     LoadProfileList();
     OnNewMessage();
@@ -140,7 +81,7 @@ void CTalkpostView::LoadProfileList()
     for (Profile record : file.profiles) {
         record.selected = 0;
         m_profileCombo->addItem(record.name);
-        if (ProfileFile::sameName(record.name, m_profileName)) {
+        if (ProfileFile::sameName(record.name, m_account.name)) {
             record.selected = 1;
             m_profileIndex = int(m_profiles.size());
             found = true;

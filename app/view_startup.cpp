@@ -17,14 +17,11 @@ void CTalkpostView::OnInitialUpdate()
     m_playButton->loadBitmaps(Ids::PlayBitmaps);
     m_stopButton->loadBitmaps(Ids::StopBitmaps);
     m_browseButton->loadBitmaps(Ids::BrowseBitmaps);
-    // The job reports its end to this form as a queued call.
-    m_compressor.SetNotifyWindow(this);
-    m_compressor.SetNotifyMessage("OnCompressionComplete");
     CreateOutboxFolder();
     LoadSettings();
     if (m_autoConnect)
         SetTimer(Ids::TimerAutoConnect, 1000);
-    m_voiceFile.clear();
+    SetVoiceFile(QString());
     SetTimer(Ids::TimerRestoreDirectory, m_timeoutSeconds * 2000);
     EnableButton(Ids::PlayButton, false);
     EnableButton(Ids::StopButton, false);

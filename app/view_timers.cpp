@@ -74,13 +74,13 @@ void CTalkpostView::OnTimer(int id)
     switch (id) {
     case Ids::TimerSendAfterConnect:
         KillTimer(id);
-        if (m_connected && m_sendAfterConnect) {
-            m_sendAfterConnect = 0;
+        if (m_delivery->isConnected() && m_delivery->isSendRequested()) {
+            m_delivery->clearSendRequest();
             OnSend();
         }
         break;
     case Ids::TimerRestoreDirectory:
-        if (!m_connected)
+        if (!m_delivery->isConnected())
             QDir::setCurrent(m_programFolder);
         break;
     case Ids::TimerAutoConnect:
@@ -90,7 +90,7 @@ void CTalkpostView::OnTimer(int id)
     case Ids::TimerStartupMessage:
         KillTimer(id);
         AppendLog(QStringLiteral("The recorded file is attached automatically\r\nwhen the message is being sent out."));
-        OnNewMessage();
+        startOverIfConfirmed(&CTalkpostView::OnNewMessage);
         LoadRecipientHistory();
         break;
     case Ids::TimerRecordingDisplay: showRecordingDisplay(); break;

@@ -49,9 +49,8 @@ void CWaveCompressor::finishJob(int result)
     for (const std::function<void()> &change : m_pending)
         change();
     m_pending.clear();
-    if (m_notifyWindow && !m_notifyMessage.isEmpty())
-        QMetaObject::invokeMethod(m_notifyWindow.data(), m_notifyMessage.constData(), Qt::DirectConnection,
-                                  Q_ARG(int, result));
+    if (m_notifyWindow && m_notifyMessage)
+        m_notifyMessage(result);
 }
 
 void CWaveCompressor::whenIdle(std::function<void()> change)

@@ -2,7 +2,6 @@
 
 #include "compression/wave_converter.h"
 
-#include <QByteArray>
 #include <QPointer>
 #include <functional>
 #include <memory>
@@ -10,8 +9,8 @@
 #include <vector>
 
 // A conversion run on a worker thread of its own, one job at a time. The end of a job
-// reaches the notify target as a queued call of its method, with the job's result
-// (1 or 0) as the one int argument.
+// reaches the notify handler, with the job's result (1 or 0), as a queued call on the
+// thread that made the object.
 //
 // Threads: the object is created, configured and read on the user-interface thread.
 // While a job runs only the worker touches the converter's fields; settings changed
@@ -25,9 +24,9 @@ public:
     CWaveCompressor(const CWaveCompressor &) = delete;
     CWaveCompressor &operator=(const CWaveCompressor &) = delete;
 
+    // The handler is not called once the target is gone.
     void SetNotifyWindow(QObject *target) { m_notifyWindow = target; }
-    // The name of the target's invokable method taking the result, e.g. "OnCompressionComplete".
-    void SetNotifyMessage(const char *method) { m_notifyMessage = method; }
+    void SetNotifyMessage(std::function<void(int result)> handler) { m_notifyMessage = std::move(handler); }
 
     // Starts the job; false, starting nothing, while another one runs. Otherwise the
     // end is always reported, as a failure when no worker thread could be started.
@@ -42,7 +41,7 @@ public:
     void SetVoiceTags(const VoiceTags &tags);
 
     QPointer<QObject> m_notifyWindow;
-    QByteArray m_notifyMessage;
+    std::function<void(int)> m_notifyMessage;
 
 private:
     static void CompressionThreadProc(CWaveCompressor *job);

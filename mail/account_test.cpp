@@ -17,7 +17,7 @@ QString AccountTestMessage(int code, const QString &description)
     return QString::asprintf("Error %d: ", code) + AccountTestErrorText(code, description) + QLatin1Char('\t');
 }
 
-int RunAccountTest(const AccountTestValues &values, Prompter &prompter, QWidget *dialog,
+int RunAccountTest(const Account &account, Prompter &prompter, QWidget *dialog,
                    std::shared_ptr<const HostResolver> resolver)
 {
     int code = 0;
@@ -26,25 +26,22 @@ int RunAccountTest(const AccountTestValues &values, Prompter &prompter, QWidget 
         CMail mail;
         if (resolver)
             mail.setResolver(std::move(resolver));
-        mail.SetHostName(values.incoming);
-        mail.SetUserName(values.user);
-        mail.SetPassword(values.password);
-        mail.SetProtocol(1);
+        mail.SetHostName(account.incoming);
+        mail.SetUserName(account.user);
+        mail.SetPassword(account.password);
+        mail.SetProtocol(MailProtocolCode::Pop3);
         mail.SetBlocking(true);
         mail.Connect();
         code = mail.GetResultCode();
         if (code == 0) {
             mail.Disconnect();
-            if (values.protocolIndex == 1) {
-                mail.SetProtocol(2);
-                mail.SetAuthenticate(1);
-            } else {
-                mail.SetProtocol(0);
-            }
-            if (!values.requiresPassword && values.protocolIndex == 0)
+            const bool esmtp = account.protocol == MailProtocol::Esmtp;
+            mail.SetProtocol(esmtp ? MailProtocolCode::Esmtp : MailProtocolCode::Smtp);
+            mail.SetAuthenticate(esmtp ? 1 : 0);
+            if (!account.outgoingLogsIn())
                 mail.SetPassword(QString());
             // The outgoing stage addresses the outgoing server.
-            mail.SetHostName(values.outgoing);
+            mail.SetHostName(account.outgoing);
             mail.Connect();
             code = mail.GetResultCode();
             if (code == 0)

@@ -78,18 +78,18 @@ void CMail::SetAction(short action)
 {
     bool ok = true;
     switch (action) {
-    case 11: m_composer.begin(); break;
-    case 4: ok = m_composer.openPart(); break;
-    case 7: ok = m_composer.activatePart(); break;
-    case 9:
+    case MailAction::BeginMessage: m_composer.begin(); break;
+    case MailAction::OpenPart: ok = m_composer.openPart(); break;
+    case MailAction::ActivatePart: ok = m_composer.activatePart(); break;
+    case MailAction::AttachFile:
         ok = m_composer.attachFile(m_attachmentPath);
         if (!ok) {
             setResult(MailCode::FileUnreadable, m_attachmentPath + QStringLiteral(": ") + m_composer.errorText());
             return;
         }
         break;
-    case 2: ok = m_composer.closePart(); break;
-    case 15: send(); return;
+    case MailAction::ClosePart: ok = m_composer.closePart(); break;
+    case MailAction::Send: send(); return;
     default:
         setResult(MailCode::BadAction, QStringLiteral("Unknown action %1").arg(action));
         return;

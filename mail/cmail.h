@@ -12,6 +12,27 @@
 
 class QEventLoop;
 
+// The numbers the control's Action, Flags and Protocol properties take.
+namespace MailAction {
+inline constexpr short ClosePart = 2;      // ends the part opened last
+inline constexpr short OpenPart = 4;       // opens a part ...
+inline constexpr short ActivatePart = 7;   // ... and makes it the one the content properties fill
+inline constexpr short AttachFile = 9;     // puts the AttachmentPath file into the current part
+inline constexpr short BeginMessage = 11;  // starts a new message
+inline constexpr short Send = 15;          // sends the message
+}  // namespace MailAction
+
+namespace MailFlags {
+inline constexpr long AttachmentPart = 130;
+inline constexpr long SendMessage = 72;
+}  // namespace MailFlags
+
+namespace MailProtocolCode {
+inline constexpr long Smtp = 0;
+inline constexpr long Pop3 = 1;
+inline constexpr long Esmtp = 2;
+}  // namespace MailProtocolCode
+
 // The mail control of the message form: properties, actions and events under the
 // names of the mail-transfer control it replaces, on our MIME writer and libcurl.
 //
@@ -33,8 +54,7 @@ public:
     explicit CMail(QObject *parent = nullptr);
     ~CMail() override;
 
-    // Actions: 11 begin a message; 4 then 7 open a part; 9 put the AttachmentPath file
-    // into it; 2 close it; 15 send.
+    // One of the MailAction numbers.
     void SetAction(short action);
     void SetBlocking(bool blocking) { m_blocking = blocking; }
     void SetContentDisposition(const QString &value);

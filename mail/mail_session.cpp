@@ -7,6 +7,7 @@
 #include <QSysInfo>
 #include <cerrno>
 #include <poll.h>
+#include <sys/socket.h>
 #include <curl/curl.h>
 
 namespace {
@@ -83,6 +84,9 @@ int socketCode(long osErrno)
 
 // One year: an idle connection stays as long as the server keeps it.
 constexpr long NoIdleLimit = 365L * 24 * 3600;
+
+// QUIT gets this long for its answer; closing is over within five seconds.
+constexpr long QuitSeconds = 4;
 
 }  // namespace
 
@@ -281,6 +285,7 @@ SessionResult MailSession::connect(const SessionSettings &settings)
 
     resetTransferState();
     const CURLcode rc = curl_easy_perform(curl);
+    m_answering = answeredAfter(rc);
     curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, nullptr);
     curl_easy_setopt(curl, CURLOPT_NOBODY, 0L);
     SessionResult result;
@@ -347,6 +352,7 @@ SessionResult MailSession::transfer(const ComposedMessage &message, const Progre
     resetTransferState();
     traceLine(QStringLiteral("* Message of %1 bytes").arg(message.bytes.size()));
     const CURLcode rc = curl_easy_perform(curl);
+    m_answering = answeredAfter(rc);
     m_data = nullptr;
     m_progress = nullptr;
     curl_easy_setopt(curl, CURLOPT_UPLOAD, 0L);
@@ -359,9 +365,19 @@ void MailSession::disconnect()
 {
     if (m_curl) {
         CURL *curl = handle(m_curl);
-        // QUIT waits for the server's answer; a server that stalls must not hold us long.
-        curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, (m_aborted && m_aborted()) ? 1L : 5L);
-        traceLine(QStringLiteral("* Closing the connection with QUIT"));
+        // A connection that answered last is closed politely; one that failed, stalled
+        // or is being abandoned is cut without a word, so closing never waits on it.
+        if (m_answering && !(m_aborted && m_aborted())) {
+            traceLine(QStringLiteral("* Closing the connection with QUIT"));
+            curl_easy_setopt(curl, CURLOPT_TIMEOUT, QuitSeconds);
+            curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "QUIT");
+            curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+            curl_easy_perform(curl);
+        }
+        // Cleaning up would say QUIT itself and wait for the reply without a bound.
+        curl_socket_t socket = CURL_SOCKET_BAD;
+        if (curl_easy_getinfo(curl, CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK && socket != CURL_SOCKET_BAD)
+            ::shutdown(socket, SHUT_RDWR);
         curl_easy_cleanup(curl);
         m_curl = nullptr;
     }
@@ -370,6 +386,19 @@ void MailSession::disconnect()
         m_resolve = nullptr;
     }
     m_loggedIn = false;
+    m_answering = false;
+}
+
+// Whether the server still answers after a transfer that ended in rc: it did when it
+// replied, even with a refusal; a time-out, a lost connection or an abort leave
+// nothing to say QUIT to.
+bool MailSession::answeredAfter(int rc) const
+{
+    if (rc == CURLE_OK)
+        return true;
+    long response = 0;
+    curl_easy_getinfo(handle(m_curl), CURLINFO_RESPONSE_CODE, &response);
+    return response >= 400 && response < 600 && rc != CURLE_OPERATION_TIMEDOUT;
 }
 
 SessionResult MailSession::failure(int curlCode) const

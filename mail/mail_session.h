@@ -44,7 +44,8 @@ public:
     SessionResult connect(const SessionSettings &settings);
     // Sends over the open connection; connects again first when the server has closed it.
     SessionResult send(const ComposedMessage &message, const ProgressSink &progress);
-    // Ends the session with QUIT when a connection is open.
+    // Ends the session: with QUIT, bounded in time, when the server answered last;
+    // otherwise the connection is cut at once.
     void disconnect();
     bool isOpen() const { return m_curl != nullptr; }
     void setResolver(std::shared_ptr<const HostResolver> resolver) { m_resolver = std::move(resolver); }
@@ -59,6 +60,7 @@ private:
     SessionResult failure(int curlCode) const;
     SessionResult transfer(const ComposedMessage &message, const ProgressSink &progress);
     bool idleConnectionClosed() const;
+    bool answeredAfter(int rc) const;
     void traceLine(const QString &line);
     void noteReply(const QString &line);
     void noteCommand(const QString &line);
@@ -78,6 +80,7 @@ private:
     bool m_authInProgress = false;
     bool m_loginMissing = false;
     bool m_tlsRequiredByPolicy = false;
+    bool m_answering = false;  // the server answered the last command: QUIT may be said
     QString m_lastReply;
     QString m_hostName;
 

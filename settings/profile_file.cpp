@@ -56,10 +56,9 @@ QByteArray encode(const Profile &profile)
     putText(record, NameOffset, profile.name);
     putText(record, IncomingOffset, profile.incoming);
     putText(record, OutgoingOffset, profile.outgoing);
-    record[ProtocolOffset] = signedByte(profile.protocol);
+    record[ProtocolOffset] = signedByte(int(profile.protocol));
     putText(record, UserOffset, profile.user);
-    if (profile.savePass)
-        putText(record, PasswordOffset, profile.password);
+    putText(record, PasswordOffset, profile.kept().password);
     putText(record, ReplyOffset, profile.reply);
     record[InputOffset] = signedByte(profile.inputDevice);
     record[OutputOffset] = signedByte(profile.outputDevice);
@@ -75,14 +74,14 @@ Profile decode(const char *record)
     p.name = takeText(record, NameOffset);
     p.incoming = takeText(record, IncomingOffset);
     p.outgoing = takeText(record, OutgoingOffset);
-    p.protocol = readSigned(record, ProtocolOffset);
+    p.protocol = MailProtocol(readSigned(record, ProtocolOffset));
     p.user = takeText(record, UserOffset);
     p.password = takeText(record, PasswordOffset);
     p.reply = takeText(record, ReplyOffset);
     p.inputDevice = readSigned(record, InputOffset);
     p.outputDevice = readSigned(record, OutputOffset);
-    p.savePass = readSigned(record, SavePassOffset);
-    p.requirePass = readSigned(record, RequirePassOffset);
+    p.savePass = readSigned(record, SavePassOffset) != 0;
+    p.requirePass = readSigned(record, RequirePassOffset) != 0;
     return p;
 }
 

@@ -101,31 +101,35 @@ int CSettingsDialog::DoModal()
 void CSettingsDialog::UpdateData(bool saveAndValidate)
 {
     if (saveAndValidate) {
-        m_name = m_nameText;
+        Account &a = m_account;
+        a.name = m_nameText;
         m_autoConnect = m_autoConnectCheck->isChecked();
-        takeIndex(m_protocolCombo, m_protocol);
-        m_user = m_userEdit->text();
-        takeIndex(m_inputCombo, m_inputDevice);
-        takeIndex(m_outputCombo, m_outputDevice);
-        m_password = m_passwordEdit->text();
-        m_reply = m_replyEdit->text();
-        m_incoming = m_incomingEdit->text();
-        m_outgoing = m_outgoingEdit->text();
-        m_savePass = m_savePassCheck->isChecked();
-        m_requirePass = m_requirePassCheck->isChecked();
+        int protocol = int(a.protocol);
+        takeIndex(m_protocolCombo, protocol);
+        a.protocol = MailProtocol(protocol);
+        a.user = m_userEdit->text();
+        takeIndex(m_inputCombo, a.inputDevice);
+        takeIndex(m_outputCombo, a.outputDevice);
+        a.password = m_passwordEdit->text();
+        a.reply = m_replyEdit->text();
+        a.incoming = m_incomingEdit->text();
+        a.outgoing = m_outgoingEdit->text();
+        a.savePass = m_savePassCheck->isChecked();
+        a.requirePass = m_requirePassCheck->isChecked();
     } else {
         showName();
+        const Account &a = m_account;
         m_autoConnectCheck->setChecked(m_autoConnect);
-        m_protocolCombo->setCurrentIndex(m_protocol);
-        m_userEdit->setText(m_user);
-        m_inputCombo->setCurrentIndex(m_inputDevice);
-        m_outputCombo->setCurrentIndex(m_outputDevice);
-        m_passwordEdit->setText(m_password);
-        m_replyEdit->setText(m_reply);
-        m_incomingEdit->setText(m_incoming);
-        m_outgoingEdit->setText(m_outgoing);
-        m_savePassCheck->setChecked(m_savePass);
-        m_requirePassCheck->setChecked(m_requirePass);
+        m_protocolCombo->setCurrentIndex(int(a.protocol));
+        m_userEdit->setText(a.user);
+        m_inputCombo->setCurrentIndex(a.inputDevice);
+        m_outputCombo->setCurrentIndex(a.outputDevice);
+        m_passwordEdit->setText(a.password);
+        m_replyEdit->setText(a.reply);
+        m_incomingEdit->setText(a.incoming);
+        m_outgoingEdit->setText(a.outgoing);
+        m_savePassCheck->setChecked(a.savePass);
+        m_requirePassCheck->setChecked(a.requirePass);
     }
 }
 
@@ -135,12 +139,12 @@ void CSettingsDialog::UpdateData(bool saveAndValidate)
 void CSettingsDialog::showName()
 {
     int entry = m_nameCombo->currentIndex();
-    if (entry < 0 || m_nameCombo->itemText(entry) != m_name)
-        entry = m_nameCombo->findText(m_name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (entry < 0 || m_nameCombo->itemText(entry) != m_account.name)
+        entry = m_nameCombo->findText(m_account.name, Qt::MatchExactly | Qt::MatchCaseSensitive);
     m_nameCombo->setCurrentIndex(entry);
     if (entry < 0)
-        m_nameCombo->setEditText(m_name);
-    m_nameText = m_name;
+        m_nameCombo->setEditText(m_account.name);
+    m_nameText = m_account.name;
 }
 
 int CSettingsDialog::selectedEntry() const
@@ -162,8 +166,8 @@ void CSettingsDialog::OnInitDialog()
     m_inputCombo->clear();
     m_outputCombo->clear();
     UpdateData(false);
-    fillDevices(m_inputCombo, m_inputNames, m_inputDevice);
-    fillDevices(m_outputCombo, m_outputNames, m_outputDevice);
+    fillDevices(m_inputCombo, m_inputNames, m_account.inputDevice);
+    fillDevices(m_outputCombo, m_outputNames, m_account.outputDevice);
     LoadDialogProfiles();
 }
 
@@ -181,22 +185,19 @@ void CSettingsDialog::OnProfileChange(int index)
 void CSettingsDialog::OnNewProfile()
 {
     m_modified = 1;
-    m_name = NewProfileName;
-    m_protocol = 0;
-    m_outgoing.clear();
-    m_incoming.clear();
-    m_user.clear();
-    m_password.clear();
-    m_reply.clear();
-    m_savePass = 0;
-    m_requirePass = 0;
+    // A new profile keeps the devices shown.
+    Account fresh;
+    fresh.name = NewProfileName;
+    fresh.inputDevice = m_account.inputDevice;
+    fresh.outputDevice = m_account.outputDevice;
+    m_account = fresh;
     UpdateData(false);
 }
 
 void CSettingsDialog::OnSaveProfile()
 {
     UpdateData(true);
-    if (m_name.isEmpty()) {
+    if (m_account.name.isEmpty()) {
         message(QStringLiteral("The profile name is not specified!"));
         return;
     }
@@ -224,7 +225,7 @@ void CSettingsDialog::OnTestAccount()
 void CSettingsDialog::OnOK()
 {
     UpdateData(true);
-    if (m_name.isEmpty()) {
+    if (m_account.name.isEmpty()) {
         message(QStringLiteral("Please define a profile!"));
         return;
     }
@@ -259,11 +260,11 @@ void CSettingsDialog::LoadDialogProfiles()
     m_nameCombo->clear();
     const ProfileFile::Contents file = ProfileFile::read(profilesPath());
     if (!file.exists) {
-        m_name = NewProfileName;
-        m_protocol = 0;
-        m_inputDevice = 0;
-        m_outputDevice = 0;
-        m_savePass = 0;
+        m_account.name = NewProfileName;
+        m_account.protocol = MailProtocol::Smtp;
+        m_account.inputDevice = 0;
+        m_account.outputDevice = 0;
+        m_account.savePass = false;
         UpdateData(false);
         return;
     }
@@ -272,10 +273,10 @@ void CSettingsDialog::LoadDialogProfiles()
     int selected = -1;
     for (Profile record : file.profiles) {
         record.selected = 0;
-        if (ProfileFile::sameName(record.name, m_name)) {
+        if (ProfileFile::sameName(record.name, m_account.name)) {
             record.selected = 1;
             selected = int(m_profiles.size());
-            m_name = record.name;
+            m_account.name = record.name;
         }
         m_profiles.push_back(record);
         m_nameCombo->addItem(record.name);
@@ -288,21 +289,7 @@ void CSettingsDialog::LoadDialogProfiles()
 void CSettingsDialog::SaveProfile()
 {
     UpdateData(true);
-    Profile record;
-    record.selected = 1;
-    record.name = m_name;
-    record.incoming = m_incoming;
-    record.outgoing = m_outgoing;
-    record.user = m_user;
-    record.reply = m_reply;
-    if (m_savePass)
-        record.password = m_password;
-    record.protocol = m_protocol;
-    record.inputDevice = m_inputDevice;
-    record.outputDevice = m_outputDevice;
-    record.savePass = m_savePass;
-    record.requirePass = m_requirePass;
-    record = ProfileFile::stored(record);
+    const Profile record = ProfileFile::stored(Profile(m_account.kept(), 1));
 
     const int shown = m_nameCombo->currentIndex();
     bool replaced = false;
@@ -353,7 +340,7 @@ void CSettingsDialog::DeleteProfile()
 
 void CSettingsDialog::SelectDialogProfile(int index)
 {
-    Profile chosen;  // all zero when index names no entry
+    Account chosen;  // empty when index names no entry
     for (size_t i = 0; i < m_profiles.size(); ++i) {
         m_profiles[i].selected = 0;
         if (int(i) == index) {
@@ -361,17 +348,7 @@ void CSettingsDialog::SelectDialogProfile(int index)
             chosen = m_profiles[i];
         }
     }
-    m_name = chosen.name;
-    m_protocol = chosen.protocol;
-    m_inputDevice = chosen.inputDevice;
-    m_outputDevice = chosen.outputDevice;
-    m_outgoing = chosen.outgoing;
-    m_incoming = chosen.incoming;
-    m_user = chosen.user;
-    m_password = chosen.password;
-    m_reply = chosen.reply;
-    m_savePass = chosen.savePass;
-    m_requirePass = chosen.requirePass;
+    m_account = chosen;
     m_nameCombo->setCurrentIndex(index < int(m_profiles.size()) ? index : -1);
     UpdateData(false);
 }

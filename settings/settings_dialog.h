@@ -62,19 +62,9 @@ public:
     // While the account test runs the dialog cannot be left.
     void done(int result) override;
 
-    // Fields
-    QString m_name;
-    int m_autoConnect = 0;
-    int m_protocol = 0;
-    QString m_user;
-    int m_inputDevice = 0;
-    int m_outputDevice = 0;
-    QString m_password;
-    QString m_reply;
-    QString m_incoming;
-    QString m_outgoing;
-    int m_savePass = 0;
-    int m_requirePass = 0;
+    // Fields: the account shown and AutoConnect
+    Account m_account;
+    bool m_autoConnect = false;
     // Set by New until the new profile is saved or dropped.
     int m_modified = 0;
     // The dialog's profile list, in the order of the profile box.

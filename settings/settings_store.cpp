@@ -75,18 +75,19 @@ StoredSettings load()
 {
     const auto settings = open();
     StoredSettings s;
-    s.name = text(*settings, "Name");
-    s.host = text(*settings, "Host");
-    s.incoming = text(*settings, "Incoming");
-    s.user = text(*settings, "User");
-    s.pass = text(*settings, "Pass");
-    s.reply = text(*settings, "Reply");
-    s.savePass = number(*settings, "SavePass", 0, 1);
-    s.requirePass = number(*settings, "RequirePass", 0, 1);
-    s.protocol = number(*settings, "Protocol", 0, 1);
-    s.autoConnect = number(*settings, "AutoConnect", 0, 1);
-    s.input = number(*settings, "Input", -1, MaxDevice);
-    s.output = number(*settings, "Output", -1, MaxDevice);
+    Account &a = s.account;
+    a.name = text(*settings, "Name");
+    a.outgoing = text(*settings, "Host");
+    a.incoming = text(*settings, "Incoming");
+    a.user = text(*settings, "User");
+    a.password = text(*settings, "Pass");
+    a.reply = text(*settings, "Reply");
+    a.savePass = number(*settings, "SavePass", 0, 1) != 0;
+    a.requirePass = number(*settings, "RequirePass", 0, 1) != 0;
+    a.protocol = MailProtocol(number(*settings, "Protocol", 0, 1));
+    s.autoConnect = number(*settings, "AutoConnect", 0, 1) != 0;
+    a.inputDevice = number(*settings, "Input", -1, MaxDevice);
+    a.outputDevice = number(*settings, "Output", -1, MaxDevice);
     return s;
 }
 
@@ -111,18 +112,19 @@ void save(const StoredSettings &s)
     auto setText = [&](const char *name, const QString &value) {
         settings->setValue(Section + QLatin1String(name), value);
     };
-    setNumber("SavePass", s.savePass);
-    setNumber("RequirePass", s.requirePass);
-    setText("Name", s.name);
-    setText("Host", s.host);
-    setText("Incoming", s.incoming);
-    setText("User", s.user);
-    setText("Pass", s.pass);
-    setText("Reply", s.reply);
-    setNumber("Protocol", s.protocol);
+    const Account a = s.account.kept();
+    setNumber("SavePass", a.savePass);
+    setNumber("RequirePass", a.requirePass);
+    setText("Name", a.name);
+    setText("Host", a.outgoing);
+    setText("Incoming", a.incoming);
+    setText("User", a.user);
+    setText("Pass", a.password);
+    setText("Reply", a.reply);
+    setNumber("Protocol", int(a.protocol));
     setNumber("AutoConnect", s.autoConnect);
-    setNumber("Input", s.input);
-    setNumber("Output", s.output);
+    setNumber("Input", a.inputDevice);
+    setNumber("Output", a.outputDevice);
     settings->sync();
 #ifdef ORVANTO_SETTINGS_FILE
     QFile::setPermissions(fileName, OwnerOnly);

@@ -1,23 +1,18 @@
 #pragma once
 
+#include "settings/account.h"
+
 #include <QString>
 
 // The current settings as kept in the per-user store of Orvanto/Orvanto, section
-// "Settings" (on Windows the registry branch HKCU\Software\Orvanto\Orvanto).
+// "Settings" (on Windows the registry branch HKCU\Software\Orvanto\Orvanto): the
+// current account under the keys Name (empty on a first run), Host (the outgoing
+// server), Incoming, User, Pass, Reply, SavePass, RequirePass, Protocol, Input and
+// Output, and AutoConnect.
 struct StoredSettings
 {
-    QString name;      // "Name": the current profile; empty on a first run
-    QString host;      // "Host": outgoing server
-    QString incoming;  // "Incoming"
-    QString user;      // "User"
-    QString pass;      // "Pass"
-    QString reply;     // "Reply"
-    int savePass = 0;     // "SavePass"
-    int requirePass = 0;  // "RequirePass"
-    int protocol = 0;     // "Protocol": 0 SMTP, 1 ESMTP
-    int autoConnect = 0;  // "AutoConnect"
-    int input = 0;        // "Input": device index, -1 none
-    int output = 0;       // "Output"
+    Account account;
+    bool autoConnect = false;
 };
 
 namespace SettingsStore {

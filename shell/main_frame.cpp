@@ -48,11 +48,24 @@ CMainFrame::CMainFrame(QWidget *parent)
     createLogBar();
     createTray();
 
-    // The menus and toolbar follow the view's enable rules, as a frame does when idle.
-    auto *uiTimer = new QTimer(this);
-    connect(uiTimer, &QTimer::timeout, this, &CMainFrame::updateCommandUi);
-    connect(uiTimer, &QTimer::timeout, this, &CMainFrame::updateLockIndicators);
-    uiTimer->start(250);
+    // The lock indicators follow the keyboard: keys and coming back to the program
+    // are the moments a lock can have changed.
+    qApp->installEventFilter(this);
+    updateLockIndicators();
+}
+
+bool CMainFrame::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ApplicationActivate:
+        updateLockIndicators();
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -351,4 +364,5 @@ void CMainFrame::closeEvent(QCloseEvent *event)
     }
     m_tray->hide();
     event->accept();
+    emit closed();
 }

@@ -39,7 +39,8 @@ public:
 
     // Routes a command id: the view first, then the frame's own commands.
     void dispatch(int id);
-    // Applies the view's enable rules to every action.
+    // Applies the view's enable rules to every action; the view calls it when its
+    // state changes, the menus before they open.
     void updateCommandUi();
     // Brings the window back from the tray or the task bar and asks for attention.
     void raiseAndAlert();
@@ -56,9 +57,12 @@ public:
 
 signals:
     void aboutRequested();
+    // The window has closed for good (not merely hidden).
+    void closed();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createActions();

@@ -1,7 +1,7 @@
 // The compression road on a 150-second recording against bare codec loops over the
 // same samples, in one run, rounds interleaved (the side that goes first alternates):
-// - GSM 6.10 WAV: copying the 16-bit recording, narrowing the copy to 8 bits and the
-//   whole job, against narrowing in memory and feeding libgsm;
+// - GSM 6.10 WAV: the recorder's narrowed copy of the 16-bit recording (copied, then
+//   narrowed to 8 bits) and the whole job, against narrowing in memory and feeding libgsm;
 // - MP3: the whole job on the recording, against feeding LAME with the same settings
 //   and tags in memory.
 // Prints the median of the pair-by-pair ratios road/bare, of the wall-clock time and of
@@ -9,7 +9,7 @@
 // at most 1.15 for both formats. Each side's output is checked to be the same bytes as
 // the other's.
 
-#include "audio/sample_width.h"
+#include "audio/recording_file.h"
 #include "compression/mp3_encoder.h"
 #include "compression/voice_compressor.h"
 #include "tests/support/compression/speech_signal.h"
@@ -102,13 +102,13 @@ QByteArray bareLame(const std::vector<qint16> &samples)
     return QByteArray(reinterpret_cast<const char *>(out.data()), qsizetype(out.size()));
 }
 
-// The road's GSM side: a copy of the recording, narrowed, compressed; the copy goes.
+// The road's GSM side: the recorder's narrowed copy, compressed; the copy goes.
 bool roadGsm(const QString &recording, const QString &wave)
 {
-    const QString copy = recording + QStringLiteral(".8bit");
+    const QString copy = RecordingFile::narrowedCopy(recording);
     CVoiceCompressor job;
     job.SetCompressedFile(wave);
-    const bool done = QFile::copy(recording, copy) && NarrowTo8Bit(copy) && job.SetSourceFile(copy) && job.Compress();
+    const bool done = !copy.isEmpty() && job.SetSourceFile(copy) && job.Compress();
     QFile::remove(copy);
     return done;
 }
@@ -189,7 +189,7 @@ int main()
     std::printf("recording: %d s, %lld bytes at 16 bits\n", Seconds, static_cast<long long>(raw.size()));
 
     QByteArray gsmOut, lameOut;
-    if (!compare("GSM 6.10 WAV (copy, narrowing, job) against narrowing and libgsm", GsmRounds,
+    if (!compare("GSM 6.10 WAV (narrowed copy, job) against narrowing and libgsm", GsmRounds,
                  [&] { return roadGsm(recording, wave); }, [&] { return !(gsmOut = bareGsm(samples)).isEmpty(); }) ||
         !compare("MP3 (job) against LAME", Mp3Rounds, [&] { return roadMp3(recording, mp3); },
                  [&] { return !(lameOut = bareLame(samples)).isEmpty(); })) {

@@ -105,19 +105,19 @@ private slots:
         home.outgoing = QStringLiteral("smtp.home");
         home.password = QStringLiteral("pw");
         home.inputDevice = -1;
-        home.savePass = 1;
+        home.savePass = true;
         v.m_profiles = {work, home};
         v.m_profileCombo->addItems({work.name, home.name});
         v.m_profileCombo->setCurrentIndex(1);
         emit v.m_profileCombo->activated(1);
         QVERIFY(v.m_profileIndex == 1 && v.m_profiles[1].selected == 1 && v.m_profiles[0].selected == 0);
-        QVERIFY(v.m_profileName == home.name && v.m_host == home.outgoing && v.m_password == home.password);
-        QCOMPARE(v.m_inputDevice, -1);
-        QCOMPARE(v.m_savePass, 0);  // not the profile's to set
+        QVERIFY(v.m_account.name == home.name && v.m_account.outgoing == home.outgoing && v.m_account.password == home.password);
+        QCOMPARE(v.m_account.inputDevice, -1);
+        QCOMPARE(v.m_account.savePass, false);  // not the profile's to set
         QCOMPARE(v.m_subject, QStringLiteral("Voice message from Home"));
         // An index outside the list leaves the mirror as it was.
         v.SelectProfile(5);
-        QVERIFY(v.m_profileName == home.name && v.m_profileIndex == 1);
+        QVERIFY(v.m_account.name == home.name && v.m_profileIndex == 1);
     }
 
     void editCommandsActOnTheFocusedWidget()

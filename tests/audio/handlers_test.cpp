@@ -57,19 +57,19 @@ private slots:
     void missingOrFailingDevices()
     {
         view().OnCommand(Ids::PlayButton);  // no recording yet: nothing at all
-        view().m_inputDevice = -1;
+        view().m_account.inputDevice = -1;
         view().OnCommand(Ids::RecButton);
         QCOMPARE(state(), QStringLiteral("RPSA|Idle"));  // as the form started
-        view().m_inputDevice = 0;
+        view().m_account.inputDevice = 0;
         m_in->failNextOpen(AudioError::Allocated, QStringLiteral("The device is taken."));
         view().OnCommand(Ids::RecButton);
         drain();
         QVERIFY(state() == "R---|Idle" && view().m_recording == 0 && m_in->opens == 1);
         view().m_recordingFile = m_h->programFolder() + "/emsg/orv4.pcm";
         QVERIFY(TestFiles::write(view().m_recordingFile, speech(1600, 4)));
-        view().m_outputDevice = -1;
+        view().m_account.outputDevice = -1;
         view().OnCommand(Ids::PlayButton);
-        view().m_outputDevice = 3;  // no such device
+        view().m_account.outputDevice = 3;  // no such device
         view().OnCommand(Ids::PlayButton);
         QVERIFY(state() == "RP-A|Idle" && view().m_playing == 0);
         QCOMPARE(newLog(), (QStringList{"Please select a recording device", "Recording...",
@@ -82,9 +82,9 @@ private slots:
     void threeSecondRecordingThenPlaybackUntilStop()
     {
         m_in->names = {QStringLiteral("first"), QStringLiteral("second")};
-        view().m_inputDevice = 1;
+        view().m_account.inputDevice = 1;
         m_in->samples = speech(5 * 16000, 1);
-        view().m_outputDevice = -1;
+        view().m_account.outputDevice = -1;
         const qint64 before = QDateTime::currentSecsSinceEpoch();
         QVERIFY(startCapture());
         // Without beep.wav the built-in tone comes first; with no output chosen, on the first one.
@@ -110,7 +110,7 @@ private slots:
         QVERIFY(TestFiles::write(file.filePath(), longer));
         m_out->names = {QStringLiteral("a"), QStringLiteral("b")};
         m_out->completeOnItsOwn = false;
-        view().m_outputDevice = 1;
+        view().m_account.outputDevice = 1;
         view().OnCommand(Ids::PlayButton);
         QVERIFY(m_out->played.last() == longer.left(BufferBytes) && m_out->playedOnDevice.last() == 1);
         QVERIFY(state() == "--S-|Playing: 00:00|102 every 500 ms" && view().m_playing == 1);
@@ -137,7 +137,7 @@ private slots:
         QVERIFY(TestFiles::write(m_h->programFolder() + "/beep.wav", wav));
         m_out->names = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")};
         m_out->completeOnItsOwn = false;
-        view().m_outputDevice = 2;
+        view().m_account.outputDevice = 2;
         view().OnCommand(Ids::RecButton);
         QVERIFY(m_out->played == QList<QByteArray>{beep} && m_out->playedOnDevice == QList<int>{2});
         // Stop while the cue plays ends it and starts no capture.

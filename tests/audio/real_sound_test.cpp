@@ -74,9 +74,9 @@ private slots:
     {
         CTalkpostView &v = m_h->view();
         const QStringList inputs = v.InputDeviceNames(), outputs = v.OutputDeviceNames();
-        v.m_inputDevice = int(inputs.indexOf(QRegularExpression(QStringLiteral("(?i).*fifo.*"))));
-        v.m_outputDevice = int(outputs.indexOf(QRegularExpression(QStringLiteral("(?i).*null.*"))));
-        QVERIFY2(v.m_inputDevice >= 0 && v.m_outputDevice >= 0, qPrintable((inputs + outputs).join('|')));
+        v.m_account.inputDevice = int(inputs.indexOf(QRegularExpression(QStringLiteral("(?i).*fifo.*"))));
+        v.m_account.outputDevice = int(outputs.indexOf(QRegularExpression(QStringLiteral("(?i).*null.*"))));
+        QVERIFY2(v.m_account.inputDevice >= 0 && v.m_account.outputDevice >= 0, qPrintable((inputs + outputs).join('|')));
         v.OnCommand(Ids::RecButton);
         // The built-in cue plays on the speaker first.
         QTRY_COMPARE_WITH_TIMEOUT(v.m_recording, 1, 15000);

@@ -18,14 +18,14 @@ void startForm(FormHarness &h, const QString &incoming, const QString &outgoing)
     p.name = QStringLiteral("Ann");
     p.incoming = incoming;
     p.outgoing = outgoing;
-    p.protocol = 1;
+    p.protocol = MailProtocol::Esmtp;
     p.user = QString::fromLatin1(MailTest::User);
     p.password = QString::fromLatin1(MailTest::Password);
     p.reply = QStringLiteral("ann@example.test");
     p.inputDevice = -1;
     p.outputDevice = -1;
-    p.savePass = 1;
-    p.requirePass = 1;
+    p.savePass = true;
+    p.requirePass = true;
     h.useProfile(p);
     h.view().OnInitialUpdate();
     h.view().OnTimer(Ids::TimerStartupMessage);

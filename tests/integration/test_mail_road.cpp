@@ -72,10 +72,17 @@ class TestMailRoad : public QObject
     SmtpServer m_smtp;
     Pop3Server m_pop3;
 
-    // The settings dialog's values for the account test: ESMTP with a password.
-    AccountTestValues values() const
+    // The settings dialog's account for the account test: ESMTP with a password.
+    Account values() const
     {
-        return {m_pop3.host(), m_smtp.host(), QString::fromLatin1(User), QString::fromLatin1(Password), 1, true};
+        Account a;
+        a.incoming = m_pop3.host();
+        a.outgoing = m_smtp.host();
+        a.user = QString::fromLatin1(User);
+        a.password = QString::fromLatin1(Password);
+        a.protocol = MailProtocol::Esmtp;
+        a.requirePass = true;
+        return a;
     }
 
 private slots:
@@ -355,7 +362,7 @@ private slots:
             QVERIFY(waitForLog(h, QStringLiteral("Connected.")));
             v.OnCommand(Ids::CmdDisconnect);
             QVERIFY(waitForLog(h, QStringLiteral("Disconnected.")));
-            v.m_password = QStringLiteral("wrong");
+            v.m_account.password = QStringLiteral("wrong");
         }
         const QString notes = QDir(h.outbox()).filePath(QStringLiteral("notes.txt"));
         QVERIFY(TestFiles::write(notes, "my notes\r\n"));
@@ -383,8 +390,8 @@ private slots:
 
         // The next Send, to a server that works, compresses the restored recording again
         // and delivers it.
-        v.m_host = m_smtp.host();
-        v.m_password = QString::fromLatin1(Password);
+        v.m_account.outgoing = m_smtp.host();
+        v.m_account.password = QString::fromLatin1(Password);
         const int stored = m_smtp.messages().size();
         v.OnCommand(Ids::CmdSend);
         QVERIFY2(waitForLog(h, QStringLiteral("Email sent.")), qPrintable(h.log()));
@@ -413,7 +420,7 @@ private slots:
         QFETCH(QString, change);
         QFETCH(int, code);
         QFETCH(QString, box);
-        AccountTestValues v = values();
+        Account v = values();
         if (change == QLatin1String("password"))
             v.password = QStringLiteral("wrong");
         else if (change == QLatin1String("incoming"))
@@ -421,7 +428,7 @@ private slots:
         else if (change == QLatin1String("outgoing"))
             v.outgoing = QStringLiteral("127.0.0.1:%1").arg(freePort());
         else if (change == QLatin1String("smtp"))
-            v.protocolIndex = 0;
+            v.protocol = MailProtocol::Smtp;
         ScriptedPrompter prompter;
         QDialog dialog;
         QCOMPARE(RunAccountTest(v, prompter, &dialog, std::make_shared<LoopbackResolver>(QSet<QString>{})), code);
@@ -442,7 +449,7 @@ private slots:
         h.prompter().onNextDialog([&](QDialog &dialog) {
             auto &settings = static_cast<CSettingsDialog &>(dialog);
             dialog.show();
-            settings.m_incoming = stall.host();
+            settings.m_account.incoming = stall.host();
             settings.UpdateData(false);
             auto *ok = dialog.findChild<QPushButton *>(QString::number(Ids::ResultOk));
             auto *cancel = dialog.findChild<QPushButton *>(QString::number(Ids::ResultCancel));

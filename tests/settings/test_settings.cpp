@@ -41,23 +41,37 @@ const QByteArray Records = R"([
 QJsonObject toJson(const Profile &p)
 {
     return {{"mark", p.selected},   {"name", p.name},         {"incoming", p.incoming},   {"outgoing", p.outgoing},
-            {"protocol", p.protocol}, {"user", p.user},       {"password", p.password},   {"reply", p.reply},
-            {"input", p.inputDevice}, {"output", p.outputDevice}, {"savePass", p.savePass}, {"requirePass", p.requirePass}};
+            {"protocol", int(p.protocol)}, {"user", p.user},       {"password", p.password},   {"reply", p.reply},
+            {"input", p.inputDevice}, {"output", p.outputDevice}, {"savePass", int(p.savePass)}, {"requirePass", int(p.requirePass)}};
 }
 
 QStringList fields(const StoredSettings &s)
 {
-    QStringList all{s.name, s.host, s.incoming, s.user, s.pass, s.reply};
-    for (const int n : {s.savePass, s.requirePass, s.protocol, s.autoConnect, s.input, s.output})
+    const Account &a = s.account;
+    QStringList all{a.name, a.outgoing, a.incoming, a.user, a.password, a.reply};
+    for (const int n : {int(a.savePass), int(a.requirePass), int(a.protocol), int(s.autoConnect), a.inputDevice,
+                        a.outputDevice})
         all << QString::number(n);
     return all;
+}
+
+StoredSettings settingsOf(const Account &account, bool autoConnect)
+{
+    return {account, autoConnect};
 }
 
 QSettings raw() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Orvanto", "Orvanto"); }
 
 const auto Others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther;
 
-Profile profile(const QString &name) { return {0, name, name + ".pop", name + ".smtp", 0, {}, {}, {}, 0, 0, 0, 0}; }
+Profile profile(const QString &name)
+{
+    Profile p;
+    p.name = name;
+    p.incoming = name + ".pop";
+    p.outgoing = name + ".smtp";
+    return p;
+}
 
 // The stored profiles as "name incoming", the one carrying the selection mark starred.
 QStringList stored(const QString &programFolder)
@@ -94,7 +108,7 @@ struct Dialog
     }
     void open(const QString &current)
     {
-        d.m_name = current;
+        d.m_account.name = current;
         d.OnInitDialog();
         d.show();
     }
@@ -189,7 +203,9 @@ void SettingsTest::settingsValuesAndDefaults()
 {
     raw().clear();
     // A comma must not turn the name into a list; -1 is written as 4294967295.
-    const StoredSettings all{"Work, main", "smtp.x", "pop.x", "anna", "pw=\"x\"", "anna@x.org", 1, 1, 1, 1, -1, 2};
+    const StoredSettings all = settingsOf({"Work, main", "pop.x", "smtp.x", MailProtocol::Esmtp, "anna", "pw=\"x\"",
+                                           "anna@x.org", -1, 2, true, true},
+                                          true);
     SettingsStore::save(all);
     // The file holds a password: it is made the owner's alone, even when it was not.
     const QString location = SettingsStore::location();
@@ -204,7 +220,8 @@ void SettingsTest::settingsValuesAndDefaults()
     QSettings settings = raw();
     settings.setValue("Settings/Name", "n");
     settings.sync();
-    const StoredSettings defaults{"n", {}, {}, {}, {}, {}, 0, 0, 0, 0, 0, 0};
+    StoredSettings defaults;
+    defaults.account.name = "n";
     QCOMPARE(fields(SettingsStore::load()), fields(defaults));
     const std::pair<const char *, QVariant> wrong[] = {
         {"Protocol", 7},    {"Input", "abc"},        {"Output", "4294967294"},        {"SavePass", 2},
@@ -268,7 +285,7 @@ void SettingsTest::deleteAndNewOkNo()
     f.d.m_newButton->click();
     f.prompter.answerNext(false);
     f.d.m_okButton->click();
-    QCOMPARE(f.d.m_name + ' ' + f.d.m_outgoing, QStringLiteral("B B.smtp"));
+    QCOMPARE(f.d.m_account.name + ' ' + f.d.m_account.outgoing, QStringLiteral("B B.smtp"));
     QCOMPARE(stored(f.dir.path()).size(), 2);
 }
 
@@ -290,7 +307,7 @@ void SettingsTest::firstRun()
         QVERIFY(freshAndHidden);
         // Save then Cancel: the saved profile stays, nothing became current, the program goes on.
         QCOMPARE(stored(h.programFolder()), QStringList{"New Profile *"});
-        QCOMPARE(raw().value("Settings/Name").toString() + h.view().m_profileName, QString());
+        QCOMPARE(raw().value("Settings/Name").toString() + h.view().m_account.name, QString());
         h.frame().show();
         QTest::qWait(100);
         QVERIFY(h.frame().isVisible());
@@ -308,15 +325,15 @@ void SettingsTest::settingsLoadedAndChanged()
     FormHarness h;
     CTalkpostView &view = h.view();
     ProfileFile::write(ProfileFile::path(h.programFolder()), {profile("A"), profile("B")});
-    SettingsStore::save({"B", "smtp.b", "", "", "pw", "", 1, 0, 0, 1, -1, 2});
+    SettingsStore::save(settingsOf({"B", "", "smtp.b", MailProtocol::Smtp, "", "pw", "", -1, 2, true, false}, true));
     view.OnInitialUpdate();
-    QCOMPARE(view.m_host + ' ' + view.m_password, QStringLiteral("smtp.b pw"));
-    QCOMPARE((QList<int>{view.m_inputDevice, view.m_outputDevice, view.m_connectPending}), (QList<int>{-1, 2, 1}));
+    QCOMPARE(view.m_account.outgoing + ' ' + view.m_account.password, QStringLiteral("smtp.b pw"));
+    QCOMPARE((QList<int>{view.m_account.inputDevice, view.m_account.outputDevice, view.m_connectPending}), (QList<int>{-1, 2, 1}));
     QVERIFY(view.IsTimerActive(Ids::TimerAutoConnect));
 
     // OK with another profile makes it current and saves the settings; a password
     // not kept is neither shown in the dialog nor saved.
-    view.m_savePass = 0;
+    view.m_account.savePass = false;
     QString shownPassword = QStringLiteral("unset");
     h.prompter().onNextDialog([&shownPassword](QDialog &d) {
         auto &dialog = dynamic_cast<CSettingsDialog &>(d);
@@ -328,12 +345,12 @@ void SettingsTest::settingsLoadedAndChanged()
     });
     view.OnCommand(Ids::CmdSettings);
     QCOMPARE(shownPassword, QString());
-    QCOMPARE(view.m_host + ' ' + view.m_password, QStringLiteral("A.smtp typed"));
+    QCOMPARE(view.m_account.outgoing + ' ' + view.m_account.password, QStringLiteral("A.smtp typed"));
     QCOMPARE(view.m_profileCombo->currentText(), QStringLiteral("A"));
     QCOMPARE(raw().value("Settings/Name").toString() + '|' + raw().value("Settings/Pass").toString(), QStringLiteral("A|"));
     QCOMPARE(h.log().count(QStringLiteral("Profile saved.")), 1);
     // The save command writes the password while it is kept.
-    view.m_savePass = 1;
+    view.m_account.savePass = true;
     view.OnCommand(Ids::CmdSaveSettings);
     QCOMPARE(raw().value("Settings/Pass").toString(), QStringLiteral("typed"));
 }

@@ -35,17 +35,5 @@ QString FormHarness::log() const
 void FormHarness::useProfile(const Profile &profile)
 {
     ProfileFile::write(ProfileFile::path(m_folder.path()), {profile});
-    StoredSettings settings;
-    settings.name = profile.name;
-    settings.host = profile.outgoing;
-    settings.incoming = profile.incoming;
-    settings.user = profile.user;
-    settings.pass = profile.password;
-    settings.savePass = profile.savePass;
-    settings.requirePass = profile.requirePass;
-    settings.reply = profile.reply;
-    settings.protocol = profile.protocol;
-    settings.input = profile.inputDevice;
-    settings.output = profile.outputDevice;
-    SettingsStore::save(settings);
+    SettingsStore::save({profile, false});
 }

@@ -1,0 +1,115 @@
+#include "audio/recording_file.h"
+
+#include "audio/sample_width.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <filesystem>
+#include <system_error>
+
+namespace RecordingFile {
+
+namespace {
+
+constexpr qint64 JoinBlockBytes = 256;
+
+// Never through a link: its target is not ours to change.
+void makeWritable(const QString &path)
+{
+    if (QFileInfo(path).isSymLink())
+        return;
+    QFile::setPermissions(path, QFile::permissions(path) | QFile::ReadOwner | QFile::WriteOwner);
+}
+
+// A fresh copy of source at target, written whole or not at all.
+bool copyWhole(const QString &source, const QString &target)
+{
+    QFile in(source);
+    QFile out(target);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    char block[16384];
+    for (;;) {
+        const qint64 got = in.read(block, sizeof block);
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return out.flush();
+        if (out.write(block, got) != got)
+            return false;
+    }
+}
+
+// Copies piece to the end of target in blocks; false when anything failed.
+bool appendFile(const QString &target, const QString &piece)
+{
+    QFile in(piece);
+    QFile out(target);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    char block[JoinBlockBytes];
+    for (;;) {
+        const qint64 got = in.read(block, JoinBlockBytes);
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return out.flush();
+        if (out.write(block, got) != got)
+            return false;
+    }
+}
+
+bool replace(const QString &from, const QString &to)
+{
+    std::error_code error;
+    std::filesystem::rename(std::filesystem::path(from.toStdU16String()), std::filesystem::path(to.toStdU16String()),
+                            error);
+    return !error;
+}
+
+}  // namespace
+
+void remove(const QString &path)
+{
+    makeWritable(path);
+    QFile::remove(path);
+}
+
+bool saveCapture(const QString &path, const char *data, qint64 length)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const bool written = file.write(data, length) == length && file.flush();
+    file.close();
+    if (!written)
+        remove(path);
+    return written;
+}
+
+bool joinPiece(const QString &recording, const QString &piece)
+{
+    const QString joined = recording + QStringLiteral(".join");
+    remove(joined);
+    const bool ok = copyWhole(recording, joined) && NarrowTo8Bit(joined) == 1 && NarrowTo8Bit(piece) == 1
+                    && appendFile(joined, piece) && WidenTo16Bit(joined) == 1;
+    remove(piece);
+    makeWritable(recording);
+    if (ok && replace(joined, recording))
+        return true;
+    remove(joined);
+    return false;
+}
+
+QString narrowedCopy(const QString &recording)
+{
+    const QString copy = recording + QStringLiteral(".8bit");
+    remove(copy);
+    if (copyWhole(recording, copy) && NarrowTo8Bit(copy) == 1)
+        return copy;
+    remove(copy);
+    return QString();
+}
+
+}  // namespace RecordingFile

@@ -1,0 +1,127 @@
+#pragma once
+
+#include "settings/account.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class CMail;
+class CVoiceCompressor;
+
+// What a stage of the connection is made with, read from the current settings each
+// time a stage starts.
+struct ConnectionSettings
+{
+    Account account;
+    int timeoutSeconds = 60;
+    bool trace = false;  // the mail control reports its protocol lines
+};
+
+// The voice file to make of a recording.
+struct VoiceJob
+{
+    QString recording;  // the message's 16-bit recording
+    QString source;     // what the job reads: a narrowed copy, removed when the job ends
+    QString voiceFile;  // the file to make
+};
+
+// The way of a message out of the program: the POP3 login of the run, the outgoing
+// connection, compressing the recording into its voice file, handing the message to
+// the mail control, and closing. The mail control and the compression job are the
+// form's; this object decides what their events mean from its one state.
+//
+// The message is locked while its voice is compressed or it is on its way; closing is
+// bounded in time by the mail control, whatever the server does.
+class Delivery : public QObject
+{
+    Q_OBJECT
+public:
+    enum class State {
+        Disconnected,
+        LoggingIn,           // the POP3 login of this run
+        ConnectingOutgoing,  // the outgoing server
+        Connected,
+        Compressing,         // connected, the voice file being made
+        Sending,             // a message handed to the mail control
+        Closing,
+    };
+    Q_ENUM(State)
+
+    // What was handed to the mail control.
+    enum class Handover { None, Message, TestMail };
+
+    using SettingsSource = std::function<ConnectionSettings()>;
+    Delivery(CMail &mail, CVoiceCompressor &compressor, SettingsSource settings, QObject *parent = nullptr);
+
+    State state() const { return m_state; }
+    // From "Connected." until "Disconnected.".
+    bool isConnected() const;
+    bool isConnecting() const { return m_state == State::LoggingIn || m_state == State::ConnectingOutgoing; }
+    // A compression job runs, whatever the connection does meanwhile.
+    bool isCompressing() const;
+    // The message may not change: its voice is being made, or it is on its way.
+    bool isLocked() const { return isCompressing() || m_handedOver != Handover::None; }
+
+    // Opens the connection: the POP3 login once a run, then the outgoing server.
+    void connectServer();
+    // Closes an open connection.
+    void disconnectServer();
+    // A Send waits for the connection; the request ends with the connection.
+    void requestSendAfterConnect() { m_sendRequested = true; }
+    bool isSendRequested() const { return m_sendRequested; }
+    void clearSendRequest() { m_sendRequested = false; }
+
+    // Starts the job; false when none could be started. compressionFinished follows.
+    bool compress(const VoiceJob &job);
+    // The recording whose voice file was made last, the file made, and its record.
+    const QString &voiceFile() const { return m_voiceFile; }
+    const QString &compressedFile() const { return m_compressedFile; }
+    const QString &infoFile() const { return m_infoFile; }
+    void setVoiceFile(const QString &path) { m_voiceFile = path; }
+
+    // Sends what the mail control holds; false, sending nothing, while it is busy.
+    bool handOver(Handover kind);
+    Handover handedOver() const { return m_handedOver; }
+    // The voice was delivered: its recording is deleted and its record written once.
+    void completeVoice(const QString &recipient);
+    // The message was not sent: the voice goes back to being an unsent recording.
+    // Returns that recording, or empty when the attachments held no voice of ours.
+    QString takeBackVoice(QString &attachments);
+
+signals:
+    void stateChanged(Delivery::State state);
+    void lockChanged(bool locked);
+    void connecting(const QString &host);
+    void connected();
+    void disconnected(bool compressionRunning);
+    void compressionFinished(int result);
+    void sent(Delivery::Handover kind, int seconds);
+    void failed(short code, const QString &description);
+    void trace(const QString &text);
+
+private:
+    void setState(State state);
+    void startStage();
+    void onDone();
+    void onError(short code, const QString &description);
+    void onJobEnded(int result);
+    void noteLock();
+
+    CMail &m_mail;
+    CVoiceCompressor &m_compressor;
+    SettingsSource m_settings;
+    State m_state = State::Disconnected;
+    bool m_pop3Done = false;  // the POP3 login of this run has succeeded
+    bool m_sendRequested = false;
+    Handover m_handedOver = Handover::None;
+    bool m_lockShown = false;
+    qint64 m_sendStart = 0;  // seconds since 1970 when the last message was handed over
+
+    QString m_voiceFile;       // the recording of the voice file made last
+    QString m_compressedFile;  // the voice file being made
+    QString m_infoFile;        // the sent record of the voice file, until written
+    QString m_jobSource;       // the narrowed copy the job reads
+    QString m_lastCompressed;  // the voice file of the last job, until delivered
+    QString m_lastRecording;   // its recording
+};

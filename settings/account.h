@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+// How the outgoing server is spoken to; the numbers are those the profiles file and
+// the settings store keep.
+enum class MailProtocol : int { Smtp = 0, Esmtp = 1 };
+
+// One mail account with the sound devices used with it: what a profile record holds,
+// what the current settings hold, what the settings dialog edits and what the form
+// sends with.
+struct Account
+{
+    QString name;
+    QString incoming;  // POP3 server
+    QString outgoing;  // SMTP server
+    MailProtocol protocol = MailProtocol::Smtp;
+    QString user;
+    QString password;  // kept in the stores only when savePass is set
+    QString reply;
+    int inputDevice = 0;   // -1 for none
+    int outputDevice = 0;  // -1 for none
+    bool savePass = false;
+    bool requirePass = false;
+
+    // ESMTP always logs in; SMTP sends the password only to a server that requires one.
+    bool outgoingLogsIn() const { return protocol == MailProtocol::Esmtp || requirePass; }
+    // The account as the stores keep it: the password only when it is kept.
+    Account kept() const
+    {
+        Account a = *this;
+        if (!savePass)
+            a.password.clear();
+        return a;
+    }
+};
