@@ -2,6 +2,7 @@
 // worker to the form's Attach, completion, failures and the close that waits for a job.
 
 #include "app/module_state.h"
+#include "audio/recording_file.h"
 #include "audio/sample_width.h"
 #include "compression/adpcm.h"
 #include "resources/resource_ids.h"
@@ -186,14 +187,14 @@ void TestCompression::roadJobs()
 {
     QFETCH(int, format);
     QFETCH(QString, ratio);
-    const QString rec = path("orv1039000000.pcm"), copy = rec + QStringLiteral(".8bit");
+    const QString rec = path("orv1039000000.pcm");
     QVERIFY(write(rec, m_original) && QFile::setPermissions(rec, QFile::ReadOwner));
     const bool mp3 = VoiceFormat(format) == VoiceFormat::Mp3;
-    QVERIFY(mp3 || (QFile::copy(rec, copy) && NarrowTo8Bit(copy)));
+    const QString source = mp3 ? rec : RecordingFile::narrowedCopy(rec);
     CVoiceCompressor job;
     job.SetVoiceFormat(VoiceFormat(format));
     job.SetVoiceTags({QStringLiteral("Subject"), QDateTime::currentDateTime()});
-    QCOMPARE(job.SetSourceFile(mp3 ? rec : copy), 1);
+    QCOMPARE(job.SetSourceFile(source), 1);
     job.SetCompressedFile(VoiceFilePath(rec, VoiceFormat(format)));
     int result = -1;
     job.SetNotifyWindow(&view());

@@ -1,7 +1,7 @@
 // Spoken words through the job in both voice formats, decoded by the players' own
 // decoders (ffmpeg, sox) and by a real browser's Web Audio API (Chromium).
 
-#include "audio/sample_width.h"
+#include "audio/recording_file.h"
 #include "compression/voice_compressor.h"
 #include "tests/support/compression/speech_signal.h"
 #include "tests/support/test_files.h"
@@ -95,17 +95,11 @@ void TestCompressionPlayers::initTestCase()
 QString TestCompressionPlayers::voiceFile(VoiceFormat format)
 {
     CVoiceCompressor job;
-    const QString copy = m_recording + QStringLiteral(".8bit");
-    QFile::remove(copy);
-    const bool mp3 = format == VoiceFormat::Mp3;
-    if (!mp3 && !(QFile::copy(m_recording, copy) && QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner) &&
-                  NarrowTo8Bit(copy)))
-        return {};
+    const QString source = format == VoiceFormat::Mp3 ? m_recording : RecordingFile::narrowedCopy(m_recording);
     job.SetVoiceFormat(format);
     job.SetVoiceTags({QStringLiteral("Rückruf – Termin 9:30 ✓"), QDateTime(QDate(2024, 3, 15), QTime(9, 30))});
-    job.SetSourceFile(mp3 ? m_recording : copy);
     job.SetCompressedFile(VoiceFilePath(m_recording, format));
-    return job.Compress() ? job.GetWavePath() : QString();
+    return job.SetSourceFile(source) && job.Compress() ? job.GetWavePath() : QString();
 }
 
 void TestCompressionPlayers::decoders_data()
