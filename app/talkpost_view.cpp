@@ -2,6 +2,7 @@
 
 #include "app/bitmap_button.h"
 #include "app/log_writer.h"
+#include "app/form_layout.h"
 #include "app/module_state.h"
 #include "audio/recorder.h"
 #include "resources/resource_ids.h"
@@ -10,7 +11,6 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -29,7 +29,7 @@ CTalkpostView::CTalkpostView(const FormServices &services, CMainFrame *frame)
     ResetModuleState();
     setObjectName(QStringLiteral("messageForm"));
     createControls();
-    layOutControls();
+    LayOutMessageForm(this);
     connect(m_profileCombo, QOverload<int>::of(&QComboBox::activated), this, [this] { OnProfileSelChange(); });
     const std::pair<BitmapButton *, int> buttons[] = {
         {m_recButton, Ids::RecButton},       {m_playButton, Ids::PlayButton},
@@ -67,6 +67,7 @@ void CTalkpostView::createControls()
     m_phoneEdit = new QLineEdit(this);
     m_phoneEdit->hide();
     m_phoneLabel = new QLabel(QStringLiteral("Phone:"), this);
+    m_phoneLabel->setObjectName(QStringLiteral("phoneLabel"));
     m_phoneLabel->hide();
 
     const std::pair<QWidget *, int> ids[] = {
@@ -80,50 +81,6 @@ void CTalkpostView::createControls()
     for (const auto &[widget, id] : ids)
         widget->setObjectName(QString::number(id));
     m_phoneEdit->setAccessibleName(QStringLiteral("Phone:"));
-}
-
-void CTalkpostView::layOutControls()
-{
-    auto *grid = new QGridLayout(this);
-    grid->setContentsMargins(4, 4, 4, 4);
-    grid->setHorizontalSpacing(4);
-    grid->setVerticalSpacing(3);
-    grid->setColumnStretch(1, 1);
-
-    auto addLabel = [this, grid](const QString &caption, QWidget *buddy, int row, Qt::Alignment align) {
-        auto *label = new QLabel(caption, this);
-        label->setBuddy(buddy);
-        buddy->setAccessibleName(caption);
-        grid->addWidget(label, row, 0, align);
-    };
-    addLabel(QStringLiteral("From:"), m_profileCombo, 0, Qt::AlignVCenter);
-    grid->addWidget(m_profileCombo, 0, 1);
-    grid->addWidget(m_recButton, 0, 2);
-    grid->addWidget(m_playButton, 0, 3);
-    grid->addWidget(m_stopButton, 0, 4);
-
-    addLabel(QStringLiteral("To:"), m_recipientCombo, 1, Qt::AlignVCenter);
-    grid->addWidget(m_recipientCombo, 1, 1, 1, 4);
-    addLabel(QStringLiteral("Cc:"), m_ccEdit, 2, Qt::AlignVCenter);
-    grid->addWidget(m_ccEdit, 2, 1, 1, 4);
-    addLabel(QStringLiteral("Subj:"), m_subjectEdit, 3, Qt::AlignVCenter);
-    grid->addWidget(m_subjectEdit, 3, 1, 1, 4);
-    addLabel(QStringLiteral("Msg Body:"), m_bodyEdit, 4, Qt::AlignTop);
-    grid->addWidget(m_bodyEdit, 4, 1, 1, 4);
-    grid->setRowStretch(4, 1);
-    addLabel(QStringLiteral("Files:"), m_attachmentsEdit, 5, Qt::AlignVCenter);
-    grid->addWidget(m_attachmentsEdit, 5, 1, 1, 3);
-    grid->addWidget(m_browseButton, 5, 4);
-    // The hidden Attach button and phone edit take no room while hidden.
-    grid->addWidget(m_phoneLabel, 6, 0);
-    grid->addWidget(m_phoneEdit, 6, 1);
-    grid->addWidget(m_attachButton, 6, 4);
-
-    QWidget *order[] = {m_profileCombo, m_recButton,       m_playButton,    m_stopButton,
-                        m_recipientCombo, m_ccEdit,        m_subjectEdit,   m_bodyEdit,
-                        m_attachmentsEdit, m_browseButton, m_attachButton, m_phoneEdit};
-    for (size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
 }
 
 void CTalkpostView::UpdateData(bool saveAndValidate)

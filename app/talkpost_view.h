@@ -157,13 +157,9 @@ public:
 
 private:
     void createControls();
-    void layOutControls();
     BitmapButton *button(int id) const;
     void setAudioButtons(bool rec, bool play, bool stop, bool attach);
     void setIdleAudioButtons();
-    void showRecordingDisplay();
-    void showPlaybackDisplay();
-    void showProgressDisplay();
     void connectRecorder();
     void connectDelivery();
     void onCaptureStarted();

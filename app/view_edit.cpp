@@ -3,14 +3,12 @@
 #include "app/talkpost_view.h"
 
 #include "resources/resource_ids.h"
+#include "shell/address_book.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QStringList>
 
 namespace {
 
@@ -49,21 +47,6 @@ void CTalkpostView::OnEditCommand(int id)
 
 void CTalkpostView::OnAddressBook()
 {
-    // The first address book found on this desktop; nothing is reported otherwise.
-    static const QList<QStringList> candidates = {
-#if defined(Q_OS_WIN)
-        {QStringLiteral("wab.exe")},
-#endif
-        {QStringLiteral("gnome-contacts")},
-        {QStringLiteral("kaddressbook")},
-        {QStringLiteral("evolution"), QStringLiteral("--component=contacts")},
-        {QStringLiteral("thunderbird"), QStringLiteral("-addressbook")},
-    };
-    for (const QStringList &candidate : candidates) {
-        const QString program = QStandardPaths::findExecutable(candidate.first());
-        if (!program.isEmpty()) {
-            QProcess::startDetached(program, candidate.mid(1));
-            return;
-        }
-    }
+    // Nothing is reported when the desktop has no address book.
+    OpenAddressBook();
 }

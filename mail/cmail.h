@@ -71,6 +71,8 @@ public:
     void SetHostName(const QString &value) { m_settings.host = value; }
     void SetUserName(const QString &value) { m_settings.user = value; }
     void SetPassword(const QString &value) { m_settings.password = value; }
+    // An OAuth2 access token for the next Connect; empty for the password login.
+    void SetBearerToken(const QString &token) { m_settings.bearerToken = token; }
     void SetAttachmentPath(const QString &value) { m_attachmentPath = value; }
     void SetSubject(const QString &value) { m_composer.headers.subject = value; }
     void SetTimeout(short seconds) { m_settings.timeoutSeconds = seconds; }

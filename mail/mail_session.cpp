@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSysInfo>
 #include <cerrno>
 #include <poll.h>
@@ -109,6 +111,7 @@ void MailSession::traceLine(const QString &line)
 void MailSession::resetTransferState()
 {
     m_loginMissing = false;
+    m_tokenStatus.clear();
     m_lastReply.clear();
     m_errorBuffer[0] = '\0';
 }
@@ -126,8 +129,23 @@ void MailSession::noteCommand(const QString &line)
         m_authInProgress = true;
 }
 
+// A server that refuses a token says why in a base64 JSON challenge ("334 " in SMTP,
+// "+ " in POP3) before its final refusal.
+void MailSession::noteTokenChallenge(const QString &line)
+{
+    const QString payload = line.startsWith(QLatin1String("334 ")) ? line.mid(4)
+                            : line.startsWith(QLatin1String("+ ")) ? line.mid(2)
+                                                                     : QString();
+    const QJsonObject answer =
+        QJsonDocument::fromJson(QByteArray::fromBase64(payload.trimmed().toLatin1())).object();
+    if (answer.contains(QLatin1String("status")))
+        m_tokenStatus = answer.value(QLatin1String("status")).toVariant().toString();
+}
+
 void MailSession::noteReply(const QString &line)
 {
+    if (m_bearer && m_authInProgress)
+        noteTokenChallenge(line);
     // The refusal is kept: a later "221 Bye" of the QUIT after it must not replace it.
     if (line.startsWith(QLatin1Char('4')) || line.startsWith(QLatin1Char('5')) || line.startsWith(QLatin1String("-ERR")))
         m_lastReply = line;
@@ -227,9 +245,11 @@ SessionResult MailSession::connect(const SessionSettings &settings)
     for (const QHostAddress &a : addresses)
         local = local && m_resolver->isLocalNetwork(a);
 
-    m_loginAsked = pop3 || (!settings.user.isEmpty() && (settings.authenticate == 1 || !settings.password.isEmpty()));
-    const bool sendsPassword = m_loginAsked && !settings.password.isEmpty();
-    m_tlsRequiredByPolicy = sendsPassword && !local && !implicitTls;
+    m_bearer = !settings.bearerToken.isEmpty();
+    m_loginAsked = pop3 || (!settings.user.isEmpty() && (settings.authenticate == 1 || !settings.password.isEmpty() || m_bearer));
+    const bool sendsPassword = !m_bearer && m_loginAsked && !settings.password.isEmpty();
+    // A token travels only encrypted, even to this machine.
+    m_tlsRequiredByPolicy = (sendsPassword && !local && !implicitTls) || (m_bearer && !implicitTls);
     m_loggedIn = false;
     m_authInProgress = false;
 
@@ -278,7 +298,13 @@ SessionResult MailSession::connect(const SessionSettings &settings)
     }
     if (m_loginAsked) {
         curl_easy_setopt(curl, CURLOPT_USERNAME, settings.user.toUtf8().constData());
-        curl_easy_setopt(curl, CURLOPT_PASSWORD, settings.password.toUtf8().constData());
+        if (m_bearer) {
+            curl_easy_setopt(curl, CURLOPT_XOAUTH2_BEARER, settings.bearerToken.toUtf8().constData());
+            // Only the token mechanisms: never a fall-back to a password login.
+            curl_easy_setopt(curl, CURLOPT_LOGIN_OPTIONS, "AUTH=OAUTHBEARER;AUTH=XOAUTH2");
+        } else {
+            curl_easy_setopt(curl, CURLOPT_PASSWORD, settings.password.toUtf8().constData());
+        }
     }
     curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "NOOP");
     curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
@@ -401,6 +427,19 @@ bool MailSession::answeredAfter(int rc) const
     return response >= 400 && response < 600 && rc != CURLE_OPERATION_TIMEDOUT;
 }
 
+SessionResult MailSession::tokenRefusal(const QString &curlText) const
+{
+    // libcurl gives up at the server's challenge, so its JSON may be all the server said.
+    if (m_lastReply.isEmpty())
+        return {MailCode::TokenRefused, m_tokenStatus.isEmpty()
+                                            ? curlText
+                                            : QStringLiteral("%1 refused the sign-in token: %2").arg(m_hostName, m_tokenStatus)};
+    QString text = m_lastReply;
+    if (!m_tokenStatus.isEmpty())
+        text += QStringLiteral(" (token: %1)").arg(m_tokenStatus);
+    return {MailCode::TokenRefused, text};
+}
+
 SessionResult MailSession::failure(int curlCode) const
 {
     const auto rc = CURLcode(curlCode);
@@ -419,6 +458,8 @@ SessionResult MailSession::failure(int curlCode) const
         return {MailCode::Cancelled, QStringLiteral("Cancelled")};
     switch (rc) {
     case CURLE_LOGIN_DENIED:
+        if (m_bearer)
+            return tokenRefusal(curlText);
         return {MailCode::LoginRefused, m_lastReply.isEmpty() ? curlText : m_lastReply};
     case CURLE_COULDNT_RESOLVE_HOST:
         return {MailCode::HostNotFound, curlText};
@@ -427,6 +468,10 @@ SessionResult MailSession::failure(int curlCode) const
     case CURLE_OPERATION_TIMEDOUT:
         return {MailCode::TimedOut, curlText};
     case CURLE_USE_SSL_FAILED:
+        if (m_bearer)
+            return {MailCode::TokenNeedsTls,
+                    QStringLiteral("%1 offers no encryption; the sign-in token is not sent over an open connection")
+                        .arg(m_hostName)};
         if (m_tlsRequiredByPolicy)
             return {MailCode::PasswordNeedsTls,
                     QStringLiteral("%1 offers no encryption; the password is not sent over an open connection")

@@ -16,6 +16,9 @@ struct SessionSettings
     QString password;
     int authenticate = 0;  // 1: log in to the outgoing server
     int timeoutSeconds = 60;
+    // An OAuth2 access token: when set, the login is XOAUTH2 or OAUTHBEARER over TLS
+    // and the password is not used.
+    QString bearerToken;
 };
 
 // Outcome of one operation: 0, or an error code with a text that names the cause.
@@ -58,12 +61,14 @@ public:
 
 private:
     SessionResult failure(int curlCode) const;
+    SessionResult tokenRefusal(const QString &curlText) const;
     SessionResult transfer(const ComposedMessage &message, const ProgressSink &progress);
     bool idleConnectionClosed() const;
     bool answeredAfter(int rc) const;
     void traceLine(const QString &line);
     void noteReply(const QString &line);
     void noteCommand(const QString &line);
+    void noteTokenChallenge(const QString &line);
     void resetTransferState();
 
     std::shared_ptr<const HostResolver> m_resolver;
@@ -81,6 +86,8 @@ private:
     bool m_loginMissing = false;
     bool m_tlsRequiredByPolicy = false;
     bool m_answering = false;  // the server answered the last command: QUIT may be said
+    bool m_bearer = false;
+    QString m_tokenStatus;  // what the server said about a refused token
     QString m_lastReply;
     QString m_hostName;
 

@@ -1,4 +1,4 @@
-// Recording and playback through the form's handlers, on in-memory sound devices.
+// Recording and playback through the form and its Recorder, on in-memory sound devices.
 
 #include "app/module_state.h"
 #include "audio/cue_sound.h"
@@ -14,11 +14,13 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <utility>
 
 namespace {
 
-constexpr int BufferBytes = 2400000;
+constexpr qint64 BufferBytes = Recorder::CapacityBytes;
 
 // Samples whose low bytes are not zero, different for every seed.
 QByteArray speech(qint64 bytes, int seed)
@@ -28,6 +30,23 @@ QByteArray speech(qint64 bytes, int seed)
         qToLittleEndian(qint16((i * 1237 + seed * 7919) % 65536 - 32768), out.data() + i);
     return out;
 }
+
+// Files written by this process may not grow past `bytes` while it lives.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit{bytes, m_old.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
+
+private:
+    rlimit m_old{};
+};
 
 }  // namespace
 
@@ -57,21 +76,21 @@ private slots:
     void missingOrFailingDevices()
     {
         view().OnCommand(Ids::PlayButton);  // no recording yet: nothing at all
-        view().m_account.inputDevice = -1;
+        useDevices(-1, 0);
         view().OnCommand(Ids::RecButton);
         QCOMPARE(state(), QStringLiteral("RPSA|Idle"));  // as the form started
-        view().m_account.inputDevice = 0;
+        useDevices(0, 0);
         m_in->failNextOpen(AudioError::Allocated, QStringLiteral("The device is taken."));
         view().OnCommand(Ids::RecButton);
         drain();
-        QVERIFY(state() == "R---|Idle" && view().m_recording == 0 && m_in->opens == 1);
-        view().m_recordingFile = m_h->programFolder() + "/emsg/orv4.pcm";
-        QVERIFY(TestFiles::write(view().m_recordingFile, speech(1600, 4)));
-        view().m_account.outputDevice = -1;
+        QVERIFY(state() == "R---|Idle" && recorder().state() == Recorder::State::Idle && m_in->opens == 1);
+        recorder().setRecordingFile(m_h->programFolder() + "/emsg/orv4.pcm");
+        QVERIFY(TestFiles::write(recorder().recordingFile(), speech(1600, 4)));
+        useDevices(0, -1);
         view().OnCommand(Ids::PlayButton);
-        view().m_account.outputDevice = 3;  // no such device
+        useDevices(0, 3);  // no such device
         view().OnCommand(Ids::PlayButton);
-        QVERIFY(state() == "RP-A|Idle" && view().m_playing == 0);
+        QVERIFY(state() == "RP-A|Idle" && !recorder().isPlaying());
         QCOMPARE(newLog(), (QStringList{"Please select a recording device", "Recording...",
                                         "Cannot open recording device", "Error Code: 4",
                                         "Error Message: The device is taken.",
@@ -82,52 +101,52 @@ private slots:
     void threeSecondRecordingThenPlaybackUntilStop()
     {
         m_in->names = {QStringLiteral("first"), QStringLiteral("second")};
-        view().m_account.inputDevice = 1;
         m_in->samples = speech(5 * 16000, 1);
-        view().m_account.outputDevice = -1;
+        useDevices(1, -1);
         const qint64 before = QDateTime::currentSecsSinceEpoch();
         QVERIFY(startCapture());
         // Without beep.wav the built-in tone comes first; with no output chosen, on the first one.
         QVERIFY(m_out->played == QList<QByteArray>{builtInTone()} && m_out->playedOnDevice == QList<int>{0});
         QCOMPARE(state(), QStringLiteral("--S-|Recording: 00:00|101 every 500 ms"));
-        QVERIFY(m_in->openedDevice == 1 && m_in->offeredCapacity == BufferBytes && view().m_recording == 1);
+        QVERIFY(m_in->openedDevice == 1 && m_in->offeredCapacity == BufferBytes);
         m_in->deliverSeconds(3);
-        QSignalSpy captured(m_in.get(), &AudioInput::finished);
-        view().OnCommand(Ids::StopButton);
-        QVERIFY(g_stopBytes == 48000 && g_recordedBytes == 48000 && view().m_recording == 0);
-        QVERIFY(captured.wait(2000));
+        QVERIFY(stopCapture());
         // "orv" and the start time in seconds, in the outbox of the program folder.
-        const QFileInfo file(view().m_recordingFile);
+        const QFileInfo file(recorder().recordingFile());
         const qint64 named = file.fileName().mid(3).chopped(4).toLongLong();
         QCOMPARE(file.filePath(), m_h->programFolder() + QStringLiteral("/emsg/orv%1.pcm").arg(named));
         QVERIFY(named >= before && named <= QDateTime::currentSecsSinceEpoch());
         QCOMPARE(TestFiles::read(file.filePath()), m_in->samples.left(48000));
-        QVERIFY(QDir(m_elsewhere.path()).isEmpty() && state() == "RP-A|Idle" && g_stopBytes == 0 && !m_in->isOpen);
+        QVERIFY(QDir(m_elsewhere.path()).isEmpty() && state() == "RP-A|Idle" && !m_in->isOpen);
+        QCOMPARE(recorder().recordedBytes(), 48000);
         QCOMPARE(newLog(), (QStringList{"Recording...", "Stopping...", "Done."}));
 
-        // A recording longer than the buffer plays its first 150 seconds, until its end or Stop.
-        const QByteArray longer = speech(BufferBytes + 32000, 3);
+        // A recording longer than the buffer plays its first 150 seconds (whole samples
+        // only), until its end or Stop.
+        const QByteArray longer = speech(BufferBytes + 32001, 3);
         QVERIFY(TestFiles::write(file.filePath(), longer));
         m_out->names = {QStringLiteral("a"), QStringLiteral("b")};
         m_out->completeOnItsOwn = false;
-        view().m_account.outputDevice = 1;
+        useDevices(1, 1);
         view().OnCommand(Ids::PlayButton);
         QVERIFY(m_out->played.last() == longer.left(BufferBytes) && m_out->playedOnDevice.last() == 1);
-        QVERIFY(state() == "--S-|Playing: 00:00|102 every 500 ms" && view().m_playing == 1);
+        QVERIFY(state() == "--S-|Playing: 00:00|102 every 500 ms" && recorder().isPlaying());
         drain();
         QVERIFY(m_out->running && newLog() == QStringList{"Playing..."});
         QSignalSpy ended(m_out.get(), &AudioOutput::finished);
         view().OnCommand(Ids::StopButton);
         QVERIFY(ended.wait(2000));
-        QVERIFY(state() == "RP-A|Idle" && view().m_playing == 0 && !m_out->isOpen);
+        QVERIFY(state() == "RP-A|Idle" && !recorder().isPlaying() && !m_out->isOpen);
         QCOMPARE(newLog(), (QStringList{"Stopping...", "Done."}));
-        // Recording works after a playback on the same buffer.
+        // A file of an odd length plays its whole samples and ends by itself.
+        QVERIFY(TestFiles::write(file.filePath(), speech(3201, 5)));
         m_out->completeOnItsOwn = true;
-        m_h->prompter().answerNext(true);
-        QVERIFY(startCapture());
+        view().OnCommand(Ids::PlayButton);
+        QVERIFY(ended.wait(2000));
+        QVERIFY(m_out->played.last() == speech(3200, 5) && newLog() == QStringList({"Playing...", "Done."}));
     }
 
-    void beepFileIsTheCueAndStopEndsIt()
+    void theCueComesFirstAndHoldsTheMessage()
     {
         // The program folder's beep.wav (16-bit 8000 Hz mono) plays on the chosen device.
         const QByteArray beep = speech(800, 9);
@@ -137,14 +156,24 @@ private slots:
         QVERIFY(TestFiles::write(m_h->programFolder() + "/beep.wav", wav));
         m_out->names = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")};
         m_out->completeOnItsOwn = false;
-        view().m_account.outputDevice = 2;
+        useDevices(0, 2);
+        const QString earlier = m_h->programFolder() + "/emsg/orv7.pcm";
+        QVERIFY(TestFiles::write(earlier, speech(1600, 7)));
+        recorder().setRecordingFile(earlier);
+        m_h->prompter().answerNext(true);  // append
         view().OnCommand(Ids::RecButton);
         QVERIFY(m_out->played == QList<QByteArray>{beep} && m_out->playedOnDevice == QList<int>{2});
+        // Send while the cue of an append plays is refused like a Send while recording.
+        m_h->setField(Ids::RecipientCombo, QStringLiteral("bob@example.org"));
+        view().OnCommand(Ids::CmdSend);
+        QVERIFY(!view().delivery().isCompressing() && view().delivery().state() == Delivery::State::Disconnected);
         // Stop while the cue plays ends it and starts no capture.
         view().OnCommand(Ids::StopButton);
         drain();
-        QCOMPARE(newLog(), (QStringList{"Recording...", "Stopping..."}));
-        QVERIFY(state() == "R---|Idle" && m_in->opens == 0 && !m_out->isOpen);
+        QCOMPARE(newLog(), (QStringList{"Recording...", "Please stop the recording or playback before sending.",
+                                        "Stopping..."}));
+        QVERIFY(state() == "RP-A|Idle" && m_in->opens == 0 && !m_out->isOpen);
+        QCOMPARE(TestFiles::read(earlier), speech(1600, 7));
     }
 
     void appendingOrStartingOver()
@@ -158,28 +187,29 @@ private slots:
         g_recordSeconds = 5;
         m_h->prompter().answerNext(true);
         QVERIFY(startCapture());
-        QVERIFY(m_in->offeredCapacity == BufferBytes - 16000 && g_recordedBytes == 16000);
+        QVERIFY(m_in->offeredCapacity == BufferBytes - 16000 && recorder().recordedBytes() == 16000);
         view().OnTimer(Ids::TimerRecordingDisplay);
         QCOMPARE(state(), QStringLiteral("--S-|Recording: 00:05|101 every 500 ms"));
         m_in->deliverSeconds(0.5);
         QVERIFY(stopCapture());
         QCOMPARE(newLog(), (QStringList{"Recording...", "Stopping...", "Done."}));
-        const QString file = view().m_recordingFile;
+        const QString file = recorder().recordingFile();
         QByteArray joined = m_in->samples.left(24000);
         for (int i = 0; i < joined.size(); i += 2)
             joined[i] = '\0';  // 8-bit precision keeps the high bytes only
         QCOMPARE(TestFiles::read(file), joined);
-        QVERIFY(!QFile::exists(file + ".tmp") && !QFile::exists(file + "_") && g_recordedBytes == 24000);
+        QCOMPARE(QDir(QFileInfo(file).path()).entryList(QDir::Files), QStringList{QFileInfo(file).fileName()});
+        QCOMPARE(recorder().recordedBytes(), 24000);
 
         // No deletes the recording and restarts the clock; the name stays.
         m_h->prompter().answerNext(false);
         QVERIFY(startCapture());
         QCOMPARE(m_h->prompter().shown, QStringList(2, "Do you want to append to the existing recording?"));
-        QVERIFY(!QFile::exists(file) && g_recordSeconds == 0 && g_recordedBytes == 0);
-        QCOMPARE(m_in->offeredCapacity, qint64(BufferBytes));
+        QVERIFY(!QFile::exists(file) && g_recordSeconds == 0 && recorder().recordedBytes() == 0);
+        QCOMPARE(m_in->offeredCapacity, BufferBytes);
         m_in->deliverSeconds(2);
         QVERIFY(stopCapture());
-        QVERIFY(view().m_recordingFile == file && g_recordedBytes == 32000);
+        QVERIFY(recorder().recordingFile() == file && recorder().recordedBytes() == 32000);
         QCOMPARE(TestFiles::read(file), m_in->samples.mid(24000));
     }
 
@@ -191,16 +221,15 @@ private slots:
         m_in->deliverSeconds(151);
         QVERIFY(captured.wait(2000));
         QCOMPARE(newLog(), (QStringList{"Recording...", "Done."}));
-        QCOMPARE(TestFiles::read(view().m_recordingFile), m_in->samples.left(BufferBytes));
-        QVERIFY(state() == "RP-A|Idle" && view().m_recording == 0);
-        QCOMPARE(g_recordedBytes, 0);  // only Stop counts the bytes
+        QCOMPARE(TestFiles::read(recorder().recordingFile()), m_in->samples.left(BufferBytes));
+        QVERIFY(state() == "RP-A|Idle" && recorder().recordedBytes() == 0);  // only Stop counts the bytes
 
         // Stop pressed just as the buffer fills counts the whole of it; the recording is full.
         m_h->prompter().answerNext(false);
         QVERIFY(startCapture());
         m_in->deliverSeconds(150);
         QVERIFY(stopCapture());
-        QCOMPARE(g_recordedBytes, BufferBytes);
+        QCOMPARE(recorder().recordedBytes(), BufferBytes);
         const int opens = m_in->opens, cues = int(m_out->played.size());
         m_h->prompter().answerNext(true);
         view().OnCommand(Ids::RecButton);
@@ -210,15 +239,16 @@ private slots:
         QVERIFY(m_in->opens == opens && m_out->played.size() == cues && state() == "RP-A|Idle");
     }
 
-    void unsavableCaptureIsReported_data()
+    void unsavableCaptureKeepsTheRecording_data()
     {
         QTest::addColumn<QString>("obstacle");
         QTest::newRow("no outbox folder") << "folder";
         QTest::newRow("piece cannot be created") << "directory";
         QTest::newRow("piece cannot be written whole") << "full disk";
+        QTest::newRow("join beyond a file-size limit") << "size limit";
     }
 
-    void unsavableCaptureIsReported()
+    void unsavableCaptureKeepsTheRecording()
     {
         QFETCH(QString, obstacle);
         m_in->samples = speech(64000, 7);
@@ -227,24 +257,76 @@ private slots:
             QVERIFY(startCapture());
             m_in->deliverSeconds(1);
             QVERIFY(stopCapture());
-            const QString piece = view().m_recordingFile + ".tmp";
-            QVERIFY(obstacle == "directory" ? QDir().mkdir(piece) : QFile::link(QStringLiteral("/dev/full"), piece));
+            const QString piece = recorder().recordingFile() + ".tmp";
+            if (obstacle == "directory")
+                QVERIFY(QDir().mkdir(piece));
+            else if (obstacle == "full disk")
+                QVERIFY(QFile::link(QStringLiteral("/dev/full"), piece));
             m_h->prompter().answerNext(true);
         }
         QVERIFY(startCapture());
         if (!earlier)
             QVERIFY(QDir(m_h->programFolder() + "/emsg").removeRecursively());
         m_in->deliverSeconds(2);
-        QVERIFY(stopCapture());
+        {
+            // The piece (32,000 bytes) fits; the joined recording (48,000) does not.
+            const FileSizeLimit limit(obstacle == "size limit" ? 40000 : RLIM_INFINITY);
+            QVERIFY(stopCapture());
+        }
         const QString log = newLog().join('|');
-        QVERIFY2(log.contains("Cannot save the recording") && !log.contains("Appending failed."), qPrintable(log));
-        // An earlier recording stays as it was; the bytes not saved are not counted.
-        QCOMPARE(TestFiles::read(view().m_recordingFile), earlier ? m_in->samples.left(16000) : "<missing>");
-        QVERIFY(g_recordedBytes == (earlier ? 16000 : 0) && state().endsWith("Idle") && view().m_recording == 0);
+        const bool joinFailed = obstacle == "size limit";
+        QVERIFY2(log.contains("Cannot save the recording") != joinFailed && log.contains("Appending failed.") == joinFailed,
+                 qPrintable(log));
+        // An earlier recording stays as it was, byte for byte; the bytes not saved are not counted.
+        const QString file = recorder().recordingFile();
+        QCOMPARE(TestFiles::read(file), earlier ? m_in->samples.left(16000) : "<missing>");
+        QVERIFY(recorder().recordedBytes() == (earlier ? 16000 : 0) && state().endsWith("Idle"));
+        if (earlier)
+            QCOMPARE(QDir(QFileInfo(file).path()).entryList(QDir::Files), QStringList{QFileInfo(file).fileName()});
+    }
+
+    void aNewMessageStopsTheCaptureSavesItAndAsks_data()
+    {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<bool>("discard");
+        QTest::newRow("New, kept") << int(Ids::CmdNew) << false;
+        QTest::newRow("Tech Support, discarded") << int(Ids::CmdTechSupport) << true;
+        QTest::newRow("start-up reset, discarded") << int(Ids::TimerStartupMessage) << true;
+    }
+
+    void aNewMessageStopsTheCaptureSavesItAndAsks()
+    {
+        QFETCH(int, command);
+        QFETCH(bool, discard);
+        m_in->samples = speech(32000, 8);
+        QVERIFY(startCapture());
+        m_in->deliverSeconds(1);
+        m_h->setField(Ids::SubjectEdit, QStringLiteral("typed"));
+        m_h->prompter().answerNext(discard);  // "Discard the recording that was not sent?"
+        QSignalSpy captured(m_in.get(), &AudioInput::finished);
+        if (command == Ids::TimerStartupMessage)
+            view().OnTimer(command);
+        else
+            view().OnCommand(command);
+        QVERIFY(captured.wait(2000));
+        QCOMPARE(m_h->prompter().shown, QStringList{"Discard the recording that was not sent?"});
+        QVERIFY(!m_in->running && state().startsWith(discard ? "R---" : "RP-A"));
+        QCOMPARE(TestFiles::read(recorder().recordingFile()), discard ? "<missing>" : m_in->samples.left(16000));
+        QCOMPARE(m_h->field(Ids::SubjectEdit) == QStringLiteral("typed"), !discard);
+        QVERIFY(m_h->log().contains(QStringLiteral("Stopping...\nDone.\n")));
     }
 
 private:
     CTalkpostView &view() { return m_h->view(); }
+    Recorder &recorder() { return m_h->view().recorder(); }
+
+    void useDevices(int input, int output)
+    {
+        Account account = view().account();
+        account.inputDevice = input;
+        account.outputDevice = output;
+        view().setAccount(account);
+    }
 
     // Runs what the devices and the cue have queued, without waiting for anything else.
     static void drain()
@@ -278,17 +360,17 @@ private:
     // Presses Rec; true once the cue has played and the capture runs.
     bool startCapture()
     {
-        QSignalSpy cue(m_out.get(), &AudioOutput::finished);
+        QSignalSpy capturing(&recorder(), &Recorder::captureStarted);
         view().OnCommand(Ids::RecButton);
-        return cue.wait(2000) && m_in->running;
+        return capturing.wait(2000) && m_in->running;
     }
 
     // Presses Stop; true once the capture has been saved.
     bool stopCapture()
     {
-        QSignalSpy captured(m_in.get(), &AudioInput::finished);
+        QSignalSpy saved(&recorder(), &Recorder::captureEnded);
         view().OnCommand(Ids::StopButton);
-        return captured.wait(2000);
+        return saved.wait(2000);
     }
 
     // The devices outlive the form that uses them.

@@ -24,6 +24,10 @@ public:
     QString outbox() const { return QDir(m_folder.path()).filePath(QStringLiteral("emsg")); }
     // The log window's text with its line breaks.
     QString log() const;
+    // The text a control of the form shows, found by its id (the To box: its edit text).
+    QString field(int id) const;
+    // Puts text into a control of the form as typing would, replacing what it held.
+    void setField(int id, const QString &text);
     // Makes the profile the only stored one and the current settings, so the form
     // starts as on any run after the first.
     void useProfile(const Profile &profile);

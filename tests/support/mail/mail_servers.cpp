@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QUrl>
 #include <QTest>
 
 namespace MailTest {
@@ -44,7 +45,9 @@ bool TestCa::create(const QString &folder)
     const QString caKey = at("ca.key"), csr = at("server.csr"), ext = at("server.ext");
     caFile = at("ca.pem"), certFile = at("server.pem"), keyFile = at("server.key");
     badCertFile = at("bad.pem"), badKeyFile = at("bad.key");
-    if (!TestFiles::write(ext, "subjectAltName=DNS:localhost,IP:127.0.0.1\nbasicConstraints=CA:FALSE\n"))
+    // The mail providers' names too: tests reach them on 127.0.0.1 through a LoopbackResolver.
+    if (!TestFiles::write(ext, "subjectAltName=DNS:localhost,IP:127.0.0.1,DNS:pop.gmail.com,DNS:smtp.gmail.com,"
+                               "DNS:outlook.office365.com,DNS:smtp.office365.com\nbasicConstraints=CA:FALSE\n"))
         return false;
     const QString openssl = QStringLiteral("openssl");
     return run(openssl, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "30", "-keyout", caKey,
@@ -77,6 +80,13 @@ bool ServerProcess::start(const QString &program, const QStringList &arguments, 
            && m_process->state() == QProcess::Running;
 }
 
+QString ServerProcess::output() const
+{
+    if (m_process)
+        m_output += QString::fromLocal8Bit(m_process->readAll());
+    return m_output;
+}
+
 void ServerProcess::stop()
 {
     if (!m_process)
@@ -89,7 +99,7 @@ void ServerProcess::stop()
     m_process.reset();
 }
 
-bool SmtpServer::start(const QString &mode, const TestCa *ca)
+bool SmtpServer::start(const QString &mode, const TestCa *ca, const QString &introspectionUrl)
 {
     port = freePort();
     // bad-cert: the usual server presenting the certificate no one trusts.
@@ -101,6 +111,8 @@ bool SmtpServer::start(const QString &mode, const TestCa *ca)
     if (ca)
         args << QStringLiteral("--cert") << (bad ? ca->badCertFile : ca->certFile) << QStringLiteral("--key")
              << (bad ? ca->badKeyFile : ca->keyFile);
+    if (!introspectionUrl.isEmpty())
+        args << QStringLiteral("--introspect") << introspectionUrl;
     return port && m_process.start(QLatin1String(Python), args, 0);
 }
 
@@ -118,7 +130,7 @@ bool SmtpServer::waitForMessages(int count, int timeoutMs) const
     return QTest::qWaitFor([&] { return messages().size() >= count; }, timeoutMs);
 }
 
-bool Pop3Server::start(const TestCa &ca)
+bool Pop3Server::start(const TestCa &ca, const QString &introspectionUrl)
 {
     port = freePort();
     const QDir dir(m_dir.path());
@@ -133,6 +145,19 @@ bool Pop3Server::start(const TestCa &ca)
                                                 dir.filePath(QStringLiteral("home"))});
     if (!TestFiles::write(dir.filePath(QStringLiteral("passwd")), QByteArray(User) + ":{PLAIN}" + Password + "::::::\n"))
         return false;
+    // Tokens are checked by the authorization server's introspection (as client "mail").
+    QString oauth;
+    if (!introspectionUrl.isEmpty()) {
+        QUrl url(introspectionUrl);
+        url.setUserInfo(QStringLiteral("mail:mailsecret"));
+        if (!TestFiles::write(dir.filePath(QStringLiteral("oauth2.conf.ext")),
+                              "introspection_mode = post\nintrospection_url = " + url.toEncoded()
+                                  + "\nusername_attribute = username\nactive_attribute = active\n"
+                                    "active_value = true\n"))
+            return false;
+        oauth = QStringLiteral("passdb {\n  driver = oauth2\n  mechanisms = xoauth2\n  args = %1/oauth2.conf.ext\n}\n")
+                    .arg(m_dir.path());
+    }
     const QString conf = QStringLiteral(
         "base_dir = %1/run\n"
         "state_dir = %1/state\n"
@@ -144,19 +169,25 @@ bool Pop3Server::start(const TestCa &ca)
         "ssl_cert = <%3\n"
         "ssl_key = <%4\n"
         "disable_plaintext_auth = no\n"
-        "auth_mechanisms = plain login\n"
+        "auth_mechanisms = plain login%5\n"
         "auth_failure_delay = 0\n"
         "mail_location = maildir:%1/home/%u/Maildir\n"
-        "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN username_format=%u %1/passwd\n}\n"
+        "passdb {\n  driver = passwd-file\n  mechanisms = plain login\n  args = scheme=PLAIN username_format=%u %1/passwd\n}\n%6"
         "userdb {\n  driver = static\n  args = uid=65534 gid=65534 home=%1/home/%u\n}\n"
         "service pop3-login {\n  chroot =\n"
         "  inet_listener pop3 {\n    port = %2\n  }\n  inet_listener pop3s {\n    port = 0\n  }\n}\n"
         "service anvil {\n  chroot =\n  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n"
         "service imap-login {\n  inet_listener imap {\n    port = 0\n  }\n  inet_listener imaps {\n    port = 0\n  }\n}\n")
-        .arg(m_dir.path()).arg(port).arg(ca.certFile, ca.keyFile);
+        .arg(m_dir.path()).arg(port).arg(ca.certFile, ca.keyFile)
+        .arg(introspectionUrl.isEmpty() ? QString() : QStringLiteral(" xoauth2"), oauth);
     const QString confFile = dir.filePath(QStringLiteral("dovecot.conf"));
     return port && TestFiles::write(confFile, conf.toUtf8())
            && m_process.start(QStringLiteral("dovecot"), {QStringLiteral("-F"), QStringLiteral("-c"), confFile}, port);
+}
+
+QString Pop3Server::log() const
+{
+    return QString::fromUtf8(TestFiles::read(QDir(m_dir.path()).filePath(QStringLiteral("dovecot.log"))));
 }
 
 QJsonObject checkMessage(const QString &emlPath)

@@ -47,18 +47,20 @@ public:
     // Ready when the program prints READY or, with a port, when the port accepts.
     bool start(const QString &program, const QStringList &arguments, int port);
     void stop();
-    QString output() const { return m_output; }
+    // Everything it printed so far.
+    QString output() const;
 
 private:
     std::unique_ptr<QProcess> m_process;
-    QString m_output;
+    mutable QString m_output;
 };
 
 class SmtpServer
 {
 public:
-    // mode: auth-tls, auth, plain, tls-only, bad-cert, fault:NAME (see smtp_server.py)
-    bool start(const QString &mode, const TestCa *ca = nullptr);
+    // mode: auth-tls, auth, plain, tls-only, bad-cert, fault:NAME (see smtp_server.py);
+    // with an introspection URL it also takes AUTH XOAUTH2 and checks the token there.
+    bool start(const QString &mode, const TestCa *ca = nullptr, const QString &introspectionUrl = {});
     void stop() { m_process.stop(); }
     int port = 0;
     QString host() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
@@ -75,10 +77,13 @@ private:
 class Pop3Server
 {
 public:
-    bool start(const TestCa &ca);
+    // With an introspection URL it also takes XOAUTH2 (passdb oauth2) for tokens of that server.
+    bool start(const TestCa &ca, const QString &introspectionUrl = {});
     int port = 0;
     QString host() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
     QString output() const { return m_process.output(); }
+    // Dovecot's log, with one "Login: user=<...>, method=..." line per login.
+    QString log() const;
 
 private:
     QTemporaryDir m_dir;

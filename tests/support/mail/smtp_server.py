@@ -6,8 +6,11 @@ Modes:
   auth      aiosmtpd without TLS, with AUTH PLAIN/LOGIN
   plain     aiosmtpd without TLS and without AUTH
   tls-only  aiosmtpd with STARTTLS, no AUTH
+  --introspect URL  (auth-tls) also AUTH XOAUTH2, the bearer token checked with the
+            RFC 7662 introspection endpoint at URL (as client "mail")
   fault:NAME a hand-written server that misbehaves on purpose:
-            greet554, mail451, rcpt550, data552, data451, drop-data, stall, drop-idle, slow
+            greet554, mail451, rcpt550, data552, data451, drop-data, stall, drop-idle, slow,
+            stall-data (takes the message, then never answers again)
 Every accepted message is stored as msg-N.eml with its envelope in msg-N.json.
 Prints "READY <port>" once listening.
 """
@@ -21,6 +24,8 @@ import ssl
 import sys
 import threading
 import time
+import urllib.parse
+import urllib.request
 
 
 def store(directory, envelope_from, rcpts, data):
@@ -36,17 +41,42 @@ def store(directory, envelope_from, rcpts, data):
 
 def run_aiosmtpd(args):
     from aiosmtpd.controller import Controller
-    from aiosmtpd.smtp import AuthResult, LoginPassword
+    from aiosmtpd.smtp import AuthResult, LoginPassword, MISSING
 
     class Handler:
         async def handle_DATA(self, server, session, envelope):
             store(args.store, envelope.mail_from, envelope.rcpt_tos, envelope.original_content or envelope.content)
             return '250 OK stored'
 
+    class OAuthHandler(Handler):
+        async def auth_XOAUTH2(self, server, words):
+            blob = base64.b64decode(words[1]) if len(words) > 1 else await server.challenge_auth('')
+            if blob is MISSING:
+                return AuthResult(success=False, handled=True)
+            fields = dict(f.split('=', 1) for f in blob.decode().split('\x01') if '=' in f)
+            user, token = fields.get('user', ''), fields.get('auth', '').replace('Bearer ', '', 1)
+            if introspect(token).get('username') == user:
+                print('AUTH XOAUTH2 user=%s accepted' % user, flush=True)
+                return AuthResult(success=True, auth_data=user)
+            print('AUTH XOAUTH2 user=%s refused' % user, flush=True)
+            # The reason goes in a challenge, which the client answers with an empty line.
+            await server.challenge_auth(json.dumps({'status': 'invalid_token', 'schemes': 'bearer'}))
+            return AuthResult(success=False, message='535 5.7.8 Token not active')
+
+    def introspect(token):
+        data = urllib.parse.urlencode({'token': token}).encode()
+        req = urllib.request.Request(args.introspect, data)
+        req.add_header('Authorization', 'Basic ' + base64.b64encode(b'mail:mailsecret').decode())
+        with urllib.request.urlopen(req, timeout=10) as answer:
+            info = json.load(answer)
+        return info if info.get('active') else {}
+
     def authenticator(server, session, envelope, mechanism, auth_data):
         ok = (isinstance(auth_data, LoginPassword)
               and auth_data.login.decode() == args.user
               and auth_data.password.decode() == args.password)
+        print('AUTH %s user=%s %s' % (mechanism, auth_data.login.decode(), 'accepted' if ok else 'refused'),
+              flush=True)
         # handled=False makes the server answer 535 itself.
         return AuthResult(success=ok, handled=False)
 
@@ -60,7 +90,8 @@ def run_aiosmtpd(args):
     if args.mode in ('auth-tls', 'auth'):
         kwargs['authenticator'] = authenticator
         kwargs['auth_require_tls'] = args.mode == 'auth-tls'
-    controller = Controller(Handler(), hostname='127.0.0.1', port=args.port,
+    handler = OAuthHandler() if args.introspect else Handler()
+    controller = Controller(handler, hostname='127.0.0.1', port=args.port,
                             server_hostname='localhost', **kwargs)
     controller.start()
     print('READY %d' % args.port, flush=True)
@@ -140,6 +171,9 @@ class FaultSession:
                     if chunk == b'.\r\n':
                         break
                     data += chunk
+                if self.fault == 'stall-data':
+                    await asyncio.sleep(3600)
+                    return
                 if self.fault == 'slow':
                     # Takes its time to accept, so that a test can act while a message is sent.
                     await asyncio.sleep(2)
@@ -188,6 +222,7 @@ def main():
     parser.add_argument('--key')
     parser.add_argument('--user', default='ann')
     parser.add_argument('--password', default='secret')
+    parser.add_argument('--introspect')
     args = parser.parse_args()
     if args.mode.startswith('fault:'):
         run_fault(args)

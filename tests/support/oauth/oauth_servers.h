@@ -1,0 +1,64 @@
+#pragma once
+
+#include "tests/support/mail/mail_servers.h"
+
+#include <QJsonArray>
+#include <QNetworkAccessManager>
+#include <QUrl>
+#include <functional>
+
+// The OAuth2 side of the tests: a real authorization server on 127.0.0.1 (auth_server.py,
+// authlib) and a user agent that does what the user's browser would. Tests that keep
+// tokens run under with-secret-store.sh, which gives them a real secret store.
+namespace OAuthTest {
+
+// Clients the server knows: a public one and one with a secret, as Google's are.
+inline constexpr char PublicClient[] = "orvanto";
+inline constexpr char SecretClient[] = "orvanto-secret";
+inline constexpr char ClientSecret[] = "s3cret";
+
+class AuthServer
+{
+public:
+    bool start();
+    int port = 0;
+    QUrl url(const QString &path) const;
+    QString introspectionUrl() const { return url(QStringLiteral("/introspect")).toString(); }
+
+    // Control of the server: the lifetime of access tokens issued from now on, the
+    // end of every access token or every refresh token issued so far.
+    bool setLifetime(int seconds) { return control(QStringLiteral("lifetime?seconds=%1").arg(seconds)); }
+    bool expireAccessTokens() { return control(QStringLiteral("expire")); }
+    bool revokeRefreshTokens() { return control(QStringLiteral("revoke")); }
+    // What the token endpoint handed out or refused: {"grant", "user"} or {"grant", "refused"}.
+    QJsonArray grants();
+
+    // Writes oauth2.conf with a group for the preset that points at this server.
+    bool writeConfig(const QString &file, const QString &presetId, const QString &clientId,
+                     const QString &clientSecret = {}) const;
+    QString output() const { return m_process.output(); }
+
+private:
+    bool control(const QString &what, QJsonArray *answer = nullptr);
+    MailTest::ServerProcess m_process;
+};
+
+// Plays the user's browser: follows the authorization address to the program's
+// loopback redirect, without a person. `rewrite` may change the address first.
+class UserAgent
+{
+public:
+    bool open(const QUrl &url);
+    std::function<bool(const QUrl &)> opener()
+    {
+        return [this](const QUrl &url) { return open(url); };
+    }
+    std::function<QUrl(QUrl)> rewrite;
+    int opened = 0;
+    QUrl lastUrl;
+
+private:
+    QNetworkAccessManager m_network;
+};
+
+}  // namespace OAuthTest
