@@ -37,16 +37,21 @@ public:
 
     bool isValid() const { return m_handle != nullptr; }
     int samplesPerBlock() const override { return Samples; }
-    int bytesPerBlock() const override { return Bytes; }
+    bool encodesRest() const override { return false; }
 
-    bool encodeBlock(const qint16 *samples, unsigned char *out) override
+    bool encode(const qint16 *samples, int count, std::vector<unsigned char> &out) override
     {
+        if (count != Samples)
+            return false;
         // libgsm takes its input as non-const; hand it a copy.
         std::copy(samples, samples + Samples, m_signal);
-        gsm_encode(m_handle, m_signal, out);
-        gsm_encode(m_handle, m_signal + FrameSamples, out + FirstFrameBytes);
+        const size_t at = out.size();
+        out.resize(at + Bytes);
+        gsm_encode(m_handle, m_signal, out.data() + at);
+        gsm_encode(m_handle, m_signal + FrameSamples, out.data() + at + FirstFrameBytes);
         return true;
     }
+    bool finish(std::vector<unsigned char> &) override { return true; }
 
 private:
     gsm m_handle;

@@ -46,28 +46,39 @@ void CWaveCompressor::finishJob(int result)
         m_worker.join();
     m_running = false;
     // Settings changed during the job; m_lastError still tells how the job ended.
-    if (m_pendingFormatTag)
-        m_formatTag = *m_pendingFormatTag;
-    if (m_pendingInputFormat)
-        m_inputFormat = *m_pendingInputFormat;
-    m_pendingFormatTag.reset();
-    m_pendingInputFormat.reset();
+    for (const std::function<void()> &change : m_pending)
+        change();
+    m_pending.clear();
     if (m_notifyWindow && m_notifyMessage)
         m_notifyMessage(result);
 }
 
-void CWaveCompressor::SetCompressionType(int formatTag)
+void CWaveCompressor::whenIdle(std::function<void()> change)
 {
     if (m_running)
-        m_pendingFormatTag = formatTag;
+        m_pending.push_back(std::move(change));
     else
-        CWaveConverter::SetCompressionType(formatTag);
+        change();
+}
+
+void CWaveCompressor::SetCompressionType(int formatTag)
+{
+    if (!m_running)
+        m_lastError = CompressionError::None;
+    whenIdle([this, formatTag] { m_formatTag = formatTag; });
 }
 
 void CWaveCompressor::SetSourceFormat(int code)
 {
-    if (m_running)
-        m_pendingInputFormat = code;
-    else
-        CWaveConverter::SetSourceFormat(code);
+    whenIdle([this, code] { m_inputFormat = code; });
+}
+
+void CWaveCompressor::SetVoiceFormat(VoiceFormat format)
+{
+    whenIdle([this, format] { m_voiceFormat = format; });
+}
+
+void CWaveCompressor::SetVoiceTags(const VoiceTags &tags)
+{
+    whenIdle([this, tags] { m_tags = tags; });
 }

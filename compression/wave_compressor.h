@@ -2,11 +2,11 @@
 
 #include "compression/wave_converter.h"
 
-#include <functional>
 #include <QPointer>
+#include <functional>
 #include <memory>
-#include <optional>
 #include <thread>
+#include <vector>
 
 // A conversion run on a worker thread of its own, one job at a time. The end of a job
 // reaches the notify handler, with the job's result (1 or 0), as a queued call on the
@@ -37,6 +37,8 @@ public:
     // As the converter's, but kept for the next job while one runs.
     void SetCompressionType(int formatTag);
     void SetSourceFormat(int code);
+    void SetVoiceFormat(VoiceFormat format);
+    void SetVoiceTags(const VoiceTags &tags);
 
     QPointer<QObject> m_notifyWindow;
     std::function<void(int)> m_notifyMessage;
@@ -44,10 +46,11 @@ public:
 private:
     static void CompressionThreadProc(CWaveCompressor *job);
     void finishJob(int result);
+    // Runs a change of the settings now, or after the running job.
+    void whenIdle(std::function<void()> change);
 
     std::unique_ptr<QObject> m_receiver; // lives on the creating thread, receives the end
     std::thread m_worker;
     bool m_running = false;
-    std::optional<int> m_pendingFormatTag;
-    std::optional<int> m_pendingInputFormat;
+    std::vector<std::function<void()>> m_pending; // changes made while a job ran
 };

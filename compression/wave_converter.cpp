@@ -4,14 +4,37 @@
 
 #include "compression/block_encoder.h"
 #include "compression/file_ops.h"
+#include "compression/mp3_encoder.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 
+#include <QtEndian>
+
+#include <algorithm>
 #include <vector>
 
 using namespace CompressionError;
+
+namespace {
+
+// Sample i of a block: 16-bit little-endian, or 8-bit unsigned u standing for the
+// 16-bit sample (u - 128) * 256.
+qint16 sampleAt(const char *block, int i, int width)
+{
+    if (width == 2)
+        return qFromLittleEndian<qint16>(block + 2 * i);
+    return qint16((static_cast<unsigned char>(block[i]) - 128) * 256);
+}
+
+bool writeAll(QFile &file, const std::vector<unsigned char> &bytes)
+{
+    const qint64 size = qint64(bytes.size());
+    return size == 0 || file.write(reinterpret_cast<const char *>(bytes.data()), size) == size;
+}
+
+}  // namespace
 
 int CWaveConverter::fail(int error)
 {
@@ -45,6 +68,14 @@ double CWaveConverter::GetCompressionRatio()
     return double(m_sourceLength) / double(m_waveLength);
 }
 
+double CWaveConverter::GetRecordingRatio()
+{
+    m_lastError = None;
+    if (m_waveLength <= 0)
+        return 0.0;
+    return double(m_recordingLength) / double(m_waveLength);
+}
+
 int CWaveConverter::GetElapsedSeconds()
 {
     m_lastError = None;
@@ -59,18 +90,28 @@ void CWaveConverter::DeleteTempFile()
 int CWaveConverter::Compress()
 {
     m_lastError = None;
+    const bool mp3 = m_voiceFormat == VoiceFormat::Mp3;
     // Nothing is touched when there is no codec for the tag.
-    if (!EncoderAvailable(m_formatTag))
+    if (!mp3 && !EncoderAvailable(m_formatTag))
         return fail(NoCodec);
+    // ADPCM is decoded in place, and the MP3's source, the recording, is only read.
+    if (mp3 && m_inputFormat == WaveFormat::SourceAdpcm4)
+        return fail(NotPcm16);
     if (m_inputFormat == WaveFormat::SourceAdpcm4 && !DecodeAdpcmFile())
         return fail(AdpcmDecode);
     if (!QFileInfo(m_sourcePath).isFile())
         return fail(SourceMissing);
 
+    const int width = mp3 ? 2 : 1;
     const quint32 length = GetFileLength(m_sourcePath);
     const float duration = float(length) * 0.000125f;
+    const std::unique_ptr<Mp3Encoder> mp3Encoder = mp3 ? Mp3Encoder::create(m_tags) : nullptr;
+    const std::unique_ptr<BlockEncoder> waveEncoder = mp3 ? nullptr : CreateBlockEncoder(m_formatTag);
+    BlockEncoder *encoder = mp3 ? static_cast<BlockEncoder *>(mp3Encoder.get()) : waveEncoder.get();
+    if (!encoder)
+        return fail(CodecFailed);
     const qint64 started = QDateTime::currentSecsSinceEpoch();
-    const int encoded = encodeToTempStream(length);
+    const int encoded = encodeToTempStream(*encoder, width, length);
     const qint64 finished = QDateTime::currentSecsSinceEpoch();
     if (!encoded) {
         const int error = m_lastError;
@@ -80,8 +121,8 @@ int CWaveConverter::Compress()
 
     // The fact count comes from the duration held as a float, as the voice files
     // always had it: one short of the length for some lengths.
-    m_sampleCount = int(double(duration) * WaveFormat::SampleRate);
-    if (!WriteWaveFile()) {
+    m_sampleCount = mp3 ? int(length / 2) : int(double(duration) * WaveFormat::SampleRate);
+    if (!(mp3 ? writeMp3File(*mp3Encoder) : WriteWaveFile())) {
         const int error = m_lastError;
         DeleteTempFile();
         // A voice file that is not whole must not be mailed.
@@ -91,14 +132,12 @@ int CWaveConverter::Compress()
     DeleteTempFile();
     m_elapsedSeconds = int(finished - started);
     m_waveLength = int(GetFileLength(m_wavePath));
+    m_recordingLength = length / quint32(width) * 2;
     return 1;
 }
 
-int CWaveConverter::encodeToTempStream(quint32 sourceLength)
+int CWaveConverter::encodeToTempStream(BlockEncoder &encoder, int width, quint32 sourceLength)
 {
-    std::unique_ptr<BlockEncoder> encoder = CreateBlockEncoder(m_formatTag);
-    if (!encoder)
-        return fail(CodecFailed);
     QFile source(m_sourcePath);
     if (!source.open(QIODevice::ReadOnly))
         return fail(SourceMissing);
@@ -107,27 +146,41 @@ int CWaveConverter::encodeToTempStream(quint32 sourceLength)
     if (!stream.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return fail(TempCreate);
 
-    const int samplesPerBlock = encoder->samplesPerBlock();
-    const int bytesPerBlock = encoder->bytesPerBlock();
-    std::vector<char> in(static_cast<size_t>(samplesPerBlock));
-    std::vector<qint16> samples(static_cast<size_t>(samplesPerBlock));
-    std::vector<unsigned char> out(static_cast<size_t>(bytesPerBlock));
-    // The rest after the last whole block (under 40 ms) is not encoded.
-    const quint32 blocks = sourceLength / quint32(samplesPerBlock);
-    for (quint32 b = 0; b < blocks; ++b) {
-        if (source.read(in.data(), samplesPerBlock) != samplesPerBlock)
+    const int block = encoder.samplesPerBlock();
+    std::vector<char> in(size_t(block * width));
+    std::vector<qint16> samples(static_cast<size_t>(block));
+    std::vector<unsigned char> out;
+    const quint32 total = sourceLength / quint32(width);
+    // A codec of fixed blocks leaves the rest after the last whole one (under 40 ms
+    // for GSM) unencoded.
+    const quint32 end = encoder.encodesRest() ? total : total / quint32(block) * quint32(block);
+    for (quint32 at = 0; at < end; at += quint32(block)) {
+        const int count = int(std::min<quint32>(quint32(block), end - at));
+        if (source.read(in.data(), count * width) != count * width)
             return fail(SourceRead);
-        // 8-bit unsigned u stands for the 16-bit sample (u - 128) * 256.
-        for (int i = 0; i < samplesPerBlock; ++i)
-            samples[size_t(i)] = qint16((static_cast<unsigned char>(in[size_t(i)]) - 128) * 256);
-        if (!encoder->encodeBlock(samples.data(), out.data()))
+        for (int i = 0; i < count; ++i)
+            samples[size_t(i)] = sampleAt(in.data(), i, width);
+        out.clear();
+        if (!encoder.encode(samples.data(), count, out))
             return fail(CodecFailed);
-        if (stream.write(reinterpret_cast<const char *>(out.data()), bytesPerBlock) != bytesPerBlock)
+        if (!writeAll(stream, out))
             return fail(TempWrite);
     }
-    if (!stream.flush())
+    out.clear();
+    if (!encoder.finish(out))
+        return fail(CodecFailed);
+    if (!writeAll(stream, out) || !stream.flush())
         return fail(TempWrite);
     return 1;
+}
+
+int CWaveConverter::writeMp3File(const Mp3Encoder &encoder)
+{
+    // Without its Xing/LAME frame the file would show players a wrong length.
+    const QByteArray frame = encoder.lameTagFrame();
+    if (frame.isEmpty())
+        return fail(CodecFailed);
+    return writeVoiceFile(encoder.id3v2Tag() + frame, frame.size());
 }
 
 QString CWaveConverter::GetLastErrorText() const
@@ -135,7 +188,10 @@ QString CWaveConverter::GetLastErrorText() const
     switch (m_lastError) {
     case None: return QStringLiteral("no error");
     case NoCodec: return QStringLiteral("no codec for ") + WaveFormat::FormatName(m_formatTag);
-    case CodecFailed: return WaveFormat::FormatName(m_formatTag) + QStringLiteral(" codec error");
+    case CodecFailed:
+        return (m_voiceFormat == VoiceFormat::Mp3 ? QStringLiteral("MP3") : WaveFormat::FormatName(m_formatTag)) +
+               QStringLiteral(" codec error");
+    case NotPcm16: return QStringLiteral("an MP3 voice file is made from 16-bit PCM only, not ADPCM");
     case SourceMissing:
     case NoSuchFile: return QStringLiteral("recording not found: ") + m_sourcePath;
     case SourceRead: return QStringLiteral("cannot read the recording ") + m_sourcePath;

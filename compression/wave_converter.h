@@ -1,9 +1,13 @@
 #pragma once
 
+#include "compression/voice_format.h"
 #include "compression/wave_format.h"
 
 #include <QString>
 #include <QtGlobal>
+
+class BlockEncoder;
+class Mp3Encoder;
 
 // Numbers of the last failed step of a job, kept in m_lastError (0 = no error).
 namespace CompressionError {
@@ -23,11 +27,15 @@ constexpr int SourceRead = 14;       // the source could not be read whole
 constexpr int AdpcmDecode = 15;      // the ADPCM source could not be decoded
 constexpr int TempWrite = 16;        // the temporary stream could not be written whole
 constexpr int NoWorker = 17;         // no worker thread could be started
+constexpr int NotPcm16 = 18;         // an MP3 was asked of a source that is not 16-bit PCM
 }  // namespace CompressionError
 
 // Formats, paths and lengths of one compression, and every file and conversion step
-// of it: the raw 8-bit recording (or a 4-bit ADPCM one, decoded first) is encoded
-// block by block into the temporary stream, which is then wrapped into the WAV file.
+// of it. A GSM 6.10 WAV is made from an 8-bit copy of the recording (or a 4-bit ADPCM
+// one, decoded in place first); an MP3 from the 16-bit recording itself, which it
+// only reads. Either is encoded block by block into the temporary stream (the source
+// path followed by "_"), which is then put behind its header (the RIFF header, or
+// the ID3v2 tag and the Xing/LAME frame) in the voice file.
 // Operations return 1 on success and 0 on failure, with the step in m_lastError.
 // Paths have no length limit.
 class CWaveConverter
@@ -42,13 +50,21 @@ public:
     void SetCompressedFile(const QString &path) { m_wavePath = path; }
     void SetCompressionType(int formatTag);
     void SetSourceFormat(int code) { m_inputFormat = code; }
+    // GSM 6.10 WAV (the default, which the compression type and source format apply
+    // to) or MP3 (from 16-bit PCM; the compression type does not apply).
+    void SetVoiceFormat(VoiceFormat format) { m_voiceFormat = format; }
+    // The title and date an MP3 voice file carries; a WAV file carries none.
+    void SetVoiceTags(const VoiceTags &tags) { m_tags = tags; }
 
     // The whole conversion; 0 when anything failed, leaving no temporary stream and
     // no partial WAV file behind.
     int Compress();
 
-    // Source length over WAV length.
+    // Source length over voice-file length.
     double GetCompressionRatio();
+    // The 16-bit recording's length (two bytes a sample, whatever the source's width)
+    // over the voice file's length: the figure of the log's "Compression Ratio" line.
+    double GetRecordingRatio();
     int GetElapsedSeconds();
     void DeleteTempFile();
 
@@ -61,8 +77,10 @@ public:
     int DecodeAdpcmFile();
 
     const QString &GetSourcePath() const { return m_sourcePath; }
+    // The voice file's path, whatever its format.
     const QString &GetWavePath() const { return m_wavePath; }
     int GetInputFormat() const { return m_inputFormat; }
+    VoiceFormat GetVoiceFormat() const { return m_voiceFormat; }
     int GetLastError() const { return m_lastError; }
     // One line saying why the last job failed, for the log.
     QString GetLastErrorText() const;
@@ -77,8 +95,15 @@ public:
     int m_waveLength = 0;
     int m_sampleCount = 0;
     QString m_tempPath;
+    VoiceFormat m_voiceFormat = VoiceFormat::Gsm610Wav;
+    VoiceTags m_tags;
+    quint32 m_recordingLength = 0; // of the 16-bit recording the source stands for
 
 private:
-    int encodeToTempStream(quint32 sourceLength);
+    int encodeToTempStream(BlockEncoder &encoder, int width, quint32 sourceLength);
+    int writeMp3File(const Mp3Encoder &encoder);
+    int writeVoiceFile(const QByteArray &head, qint64 replaced);
+    int writeHead(const QByteArray &head);
+    int appendStream(qint64 skip);
     int fail(int error);
 };

@@ -61,16 +61,17 @@ std::vector<qint16> samplesOf(const QByteArray &raw, int width)
     return samples;
 }
 
-double correlation(const std::vector<qint16> &a, const std::vector<qint16> &b)
+double correlation(const std::vector<qint16> &a, const std::vector<qint16> &b, size_t skip)
 {
-    const double n = double(std::min(a.size(), b.size()));
+    const double n = double(std::min(a.size(), b.size() - std::min(skip, b.size())));
     double sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0;
     for (size_t i = 0; i < size_t(n); ++i) {
-        sa += a[i];
-        sb += b[i];
-        saa += double(a[i]) * a[i];
-        sbb += double(b[i]) * b[i];
-        sab += double(a[i]) * b[i];
+        const double x = a[i], y = b[i + skip];
+        sa += x;
+        sb += y;
+        saa += x * x;
+        sbb += y * y;
+        sab += x * y;
     }
     const double varA = n * saa - sa * sa, varB = n * sbb - sb * sb;
     return (varA > 0 && varB > 0) ? (n * sab - sa * sb) / std::sqrt(varA * varB) : 0.0;

@@ -18,8 +18,8 @@ QByteArray speechLike16(int sampleCount, quint32 seed = 1);
 // 1 for 8-bit unsigned, each u as (u - 128) * 256.
 std::vector<qint16> samplesOf(const QByteArray &raw, int width);
 
-// Pearson correlation over the shorter length of a and b.
-double correlation(const std::vector<qint16> &a, const std::vector<qint16> &b);
+// Pearson correlation of a with b from its sample `skip` on, over the shorter length.
+double correlation(const std::vector<qint16> &a, const std::vector<qint16> &b, size_t skip = 0);
 
 // Decodes 65-byte GSM 6.10 WAV blocks with libgsm (GSM_OPT_WAV49), 320 samples a
 // block; empty when the stream is not whole blocks or a frame is bad.
