@@ -124,6 +124,7 @@ public:
     void LoadSettings();
     void SaveSettings();
     void OnSettings();
+    void OnTestAccount();
     void LoadProfileList();
     void OnAttachment();
     void OnOutboxPath();
@@ -218,6 +219,7 @@ private:
     int m_timeoutSeconds = 60;
     int m_compressionType = 1;
     int m_sourceFormat = 0;
+    int m_voiceFormat = 0;  // the voice file's format: 0 GSM 6.10 WAV, 1 MP3
 
     bool m_traceOn = false;
     int m_sendSeconds = 0;

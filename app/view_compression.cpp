@@ -7,20 +7,9 @@
 #include "resources/resource_ids.h"
 #include "shell/main_frame.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-
-namespace {
-
-// The recording's path up to its last "." followed by ".wav"; the whole text is
-// dropped when it has none.
-QString wavePathFor(const QString &recording)
-{
-    const int dot = recording.lastIndexOf(QLatin1Char('.'));
-    return (dot < 0 ? QString() : recording.left(dot)) + QStringLiteral(".wav");
-}
-
-}  // namespace
 
 void CTalkpostView::OnAttach()
 {
@@ -28,22 +17,26 @@ void CTalkpostView::OnAttach()
         return;
     UpdateData(true);
     const QString recording = m_recorder->recordingFile();
-    const QString wavePath = wavePathFor(recording);
-    if (m_attachments.contains(wavePath)) {
-        AppendLog(QStringLiteral("Voice file already attached: ") + wavePath);
+    const VoiceFormat format = VoiceFormatFromSetting(m_voiceFormat);
+    const QString voicePath = VoiceFilePath(recording, format);
+    if (m_attachments.contains(voicePath)) {
+        AppendLog(QStringLiteral("Voice file already attached: ") + voicePath);
         return;
     }
     // A missing recording ends here quietly.
     if (recording.isEmpty() || !QFileInfo(recording).isFile())
         return;
-    // The job reads an 8-bit copy; the recording itself stays as it is.
-    const QString copy = m_recorder->narrowedCopy();
-    if (copy.isEmpty()) {
+    // GSM is made from an 8-bit copy, MP3 from the 16-bit recording, which the job
+    // only reads.
+    const QString source = format == VoiceFormat::Mp3 ? recording : m_recorder->narrowedCopy();
+    if (source.isEmpty()) {
         AppendLog(QStringLiteral("Connot attach voice file"));
         return;
     }
-    if (!m_delivery->compress({recording, copy, wavePath})) {
-        QFile::remove(copy);
+    const VoiceTags tags{m_subject, QDateTime::currentDateTime()};
+    if (!m_delivery->compress({recording, source, voicePath, format, tags})) {
+        if (source != recording)
+            QFile::remove(source);
         return;
     }
     AppendLog(QStringLiteral("Compressing..."));
@@ -68,8 +61,7 @@ void CTalkpostView::OnCompressionComplete(int result)
     }
     AppendLog(QStringLiteral("Compression complete."));
     AppendLog(QString::asprintf("Compression elapsed time: %d sec", m_compressor.GetElapsedSeconds()));
-    // The source is the 8-bit copy; twice its ratio compares with the 16-bit recording.
-    AppendLog(QString::asprintf("Compression Ratio: %.2f", 2 * m_compressor.GetCompressionRatio()));
+    AppendLog(QString::asprintf("Compression Ratio: %.2f", m_compressor.GetRecordingRatio()));
     AppendLog(QString::asprintf("Compressed file size: %d bytes",
                                 int(m_compressor.GetFileLength(m_compressor.GetWavePath()))));
     if (g_closeRequested) {

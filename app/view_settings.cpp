@@ -3,6 +3,7 @@
 #include "app/talkpost_view.h"
 
 #include "mail/account_test.h"
+#include "oauth/oauth_config.h"
 #include "settings/outbox_path_dialog.h"
 #include "settings/profile_file.h"
 #include "settings/settings_store.h"
@@ -21,6 +22,7 @@ void CTalkpostView::LoadSettings()
     if (!m_account.name.isEmpty()) {
         m_account = stored.account;
         m_autoConnect = stored.autoConnect;
+        m_voiceFormat = stored.voiceFormat;
         m_timeoutSeconds = 60;
         ApplyCompressionDefaults();
     } else {
@@ -44,7 +46,7 @@ void CTalkpostView::LoadSettings()
 
 void CTalkpostView::SaveSettings()
 {
-    SettingsStore::save({m_account, m_autoConnect});
+    SettingsStore::save({m_account, m_autoConnect, m_voiceFormat});
     AppendLog(QStringLiteral("Profile saved."));
 }
 
@@ -53,21 +55,48 @@ void CTalkpostView::OnSettings()
     CSettingsDialog &dialog = m_settingsDialog;
     dialog.m_account = m_account.kept();
     dialog.m_autoConnect = m_autoConnect;
+    dialog.m_voiceFormat = m_voiceFormat;
     dialog.setProgramFolder(m_programFolder);
     dialog.setPrompter(m_prompter);
     dialog.setDeviceNames(m_recorder->inputNames(), m_recorder->outputNames());
-    dialog.setAccountTest([this] {
-        RunAccountTest(m_settingsDialog.m_account, *m_prompter, &m_settingsDialog, m_mail.resolver());
-    });
+    dialog.setAccountTest([this] { OnTestAccount(); });
+    dialog.setSignIn(
+        [](const Account &servers) {
+            const OAuthSetup setup = OAuthConfig::load().setupFor(servers.incoming, servers.outgoing);
+            return CSettingsDialog::SignInOffer{setup.road == SignInRoad::Browser, setup.notice()};
+        },
+        [this] {
+            m_delivery->signInWithBrowser(m_settingsDialog.m_account, [this](bool, const QString &line) {
+                m_prompter->message(&m_settingsDialog, line);
+            });
+        });
     if (dialog.DoModal() != QDialog::Accepted || !ConfirmDiscardRecording())
         return;
 
     // Without keep-password the typed password serves this run only.
     m_account = dialog.m_account;
     m_autoConnect = dialog.m_autoConnect;
+    m_voiceFormat = dialog.m_voiceFormat;
     SaveSettings();
     LoadProfileList();
     OnNewMessage();
+}
+
+// The Test button: an account that signs in with the browser is tested with its
+// access token, signing in first when none is kept.
+void CTalkpostView::OnTestAccount()
+{
+    const Account &account = m_settingsDialog.m_account;
+    QString token;
+    if (Delivery::signsInWithBrowser(account)) {
+        QString why;
+        token = m_delivery->waitForAccessToken(account, why);
+        if (token.isEmpty()) {
+            m_prompter->message(&m_settingsDialog, why);
+            return;
+        }
+    }
+    RunAccountTest(account, *m_prompter, &m_settingsDialog, m_mail.resolver(), token);
 }
 
 void CTalkpostView::LoadProfileList()

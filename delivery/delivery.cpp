@@ -7,6 +7,7 @@
 #include "records/sent_records.h"
 
 #include <QDateTime>
+#include <QEventLoop>
 #include <QFile>
 
 Delivery::Delivery(CMail &mail, CVoiceCompressor &compressor, SettingsSource settings, QObject *parent)
@@ -35,6 +36,46 @@ OAuthAccount &Delivery::signIn()
         connect(m_signIn.get(), &OAuthAccount::failed, this, &Delivery::endStageWithoutToken);
     }
     return *m_signIn;
+}
+
+QString Delivery::waitForAccessToken(const Account &account, QString &why)
+{
+    const OAuthSetup setup = OAuthConfig::load().setupFor(account.incoming, account.outgoing);
+    const OAuthLogin login{account.name, account.user, setup.provider};
+    OAuthAccount &tokens = signIn();
+    QString token;
+    QEventLoop wait;
+    QObject context;
+    connect(&tokens, &OAuthAccount::tokenReady, &context, [&](const QString &t) {
+        token = t;
+        wait.quit();
+    });
+    connect(&tokens, &OAuthAccount::failed, &context, [&](const QString &line) {
+        why = line;
+        wait.quit();
+    });
+    // No sign-in kept: the browser's turn.
+    connect(&tokens, &OAuthAccount::signInNeeded, &context, [&] { tokens.signIn(login); });
+    tokens.requestToken(login);
+    wait.exec(QEventLoop::ExcludeUserInputEvents);
+    return token;
+}
+
+void Delivery::signInWithBrowser(const Account &account, std::function<void(bool, const QString &)> done)
+{
+    const OAuthSetup setup = OAuthConfig::load().setupFor(account.incoming, account.outgoing);
+    OAuthAccount &tokens = signIn();
+    auto *context = new QObject(this);  // one answer, then gone
+    auto answer = [context, done](bool ok, const QString &line) {
+        context->deleteLater();
+        done(ok, line);
+    };
+    connect(&tokens, &OAuthAccount::tokenReady, context, [answer, setup] {
+        answer(true, QStringLiteral("Signed in: messages go through %1 without a password.").arg(setup.provider.title));
+    });
+    connect(&tokens, &OAuthAccount::signInNeeded, context, [answer](const QString &line) { answer(false, line); });
+    connect(&tokens, &OAuthAccount::failed, context, [answer](const QString &line) { answer(false, line); });
+    tokens.signIn({account.name, account.user, setup.provider});
 }
 
 std::optional<OAuthLogin> Delivery::browserLogin() const
@@ -148,6 +189,8 @@ void Delivery::disconnectServer()
 
 bool Delivery::compress(const VoiceJob &job)
 {
+    m_compressor.SetVoiceFormat(job.format);
+    m_compressor.SetVoiceTags(job.tags);
     if (isCompressing() || !m_compressor.SetSourceFile(job.source))
         return false;
     m_jobSource = job.source;
@@ -165,7 +208,8 @@ bool Delivery::compress(const VoiceJob &job)
 
 void Delivery::onJobEnded(int result)
 {
-    QFile::remove(m_jobSource);
+    if (m_jobSource != m_lastRecording)
+        QFile::remove(m_jobSource);
     m_jobSource.clear();
     if (result)
         m_voiceFile = m_lastRecording;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "compression/voice_format.h"
 #include "oauth/browser_sign_in.h"
 #include "settings/account.h"
 
@@ -27,8 +28,10 @@ struct ConnectionSettings
 struct VoiceJob
 {
     QString recording;  // the message's 16-bit recording
-    QString source;     // what the job reads: a narrowed copy, removed when the job ends
+    QString source;     // what the job reads: the recording, or a narrowed copy removed when the job ends
     QString voiceFile;  // the file to make
+    VoiceFormat format = VoiceFormat::Gsm610Wav;
+    VoiceTags tags;
 };
 
 // The way of a message out of the program: the POP3 login of the run, the outgoing
@@ -66,6 +69,12 @@ public:
     static bool signsInWithBrowser(const Account &account);
     // The tokens of such accounts, shared with the settings dialog; made on first use.
     OAuthAccount &signIn();
+    // A valid access token for the account, asked for while the windows keep
+    // painting; the sign-in in the browser runs when none is kept. Empty, with the
+    // reason in `why`, when there is none.
+    QString waitForAccessToken(const Account &account, QString &why);
+    // The sign-in in the browser for the account; `done` gets the line to show.
+    void signInWithBrowser(const Account &account, std::function<void(bool ok, const QString &line)> done);
     // How the sign-in opens the desktop's browser.
     void setBrowserOpener(BrowserOpener opener) { m_browser = std::move(opener); }
 

@@ -36,12 +36,13 @@ struct MediaType
     const char *subtype;
 };
 
-// WAV goes as audio/basic, and an unknown extension as binary/application.
+// WAV goes as audio/basic, MP3 as audio/mpeg, and an unknown extension as
+// binary/application.
 const MediaType MediaTypes[] = {
     {"WAV", "audio", "basic"}, {"WAVE", "audio", "basic"}, {"JPG", "image", "jpeg"},
     {"JPEG", "image", "jpeg"}, {"GIF", "image", "gif"},    {"TIF", "image", "tiff"},
     {"TIFF", "image", "tiff"}, {"HTML", "text", "html"},   {"HTM", "text", "html"},
-    {"TXT", "text", "plain"},
+    {"TXT", "text", "plain"},      {"MP3", "audio", "mpeg"},
 };
 
 MediaType mediaTypeOf(const QString &path)

@@ -18,7 +18,7 @@ QString AccountTestMessage(int code, const QString &description)
 }
 
 int RunAccountTest(const Account &account, Prompter &prompter, QWidget *dialog,
-                   std::shared_ptr<const HostResolver> resolver)
+                   std::shared_ptr<const HostResolver> resolver, const QString &bearerToken)
 {
     int code = 0;
     QString description;
@@ -28,7 +28,8 @@ int RunAccountTest(const Account &account, Prompter &prompter, QWidget *dialog,
             mail.setResolver(std::move(resolver));
         mail.SetHostName(account.incoming);
         mail.SetUserName(account.user);
-        mail.SetPassword(account.password);
+        mail.SetPassword(bearerToken.isEmpty() ? account.password : QString());
+        mail.SetBearerToken(bearerToken);
         mail.SetProtocol(MailProtocolCode::Pop3);
         mail.SetBlocking(true);
         mail.Connect();

@@ -18,8 +18,9 @@ class QWidget;
 //
 // While it waits, the windows keep painting; the boxes have `dialog` as their parent.
 // Returns the failing result code, or 0 after success.
+// An account that signs in with the browser logs in with `bearerToken` instead.
 int RunAccountTest(const Account &account, Prompter &prompter, QWidget *dialog,
-                   std::shared_ptr<const HostResolver> resolver = nullptr);
+                   std::shared_ptr<const HostResolver> resolver = nullptr, const QString &bearerToken = QString());
 
 // The box text of the account test for a result code and the control's description.
 QString AccountTestMessage(int code, const QString &description);

@@ -51,7 +51,7 @@ void CSettingsDialog::connectControls()
     connect(m_testButton, &QPushButton::clicked, this, &CSettingsDialog::OnTestAccount);
     connect(m_okButton, &QPushButton::clicked, this, &CSettingsDialog::OnOK);
     connect(m_cancelButton, &QPushButton::clicked, this, &CSettingsDialog::reject);
-    for (QComboBox *box : {m_inputCombo, m_outputCombo})
+    for (QComboBox *box : {m_inputCombo, m_outputCombo, m_voiceFormatCombo})
         connect(box, QOverload<int>::of(&QComboBox::activated), this, [this] { UpdateData(true); });
 }
 
@@ -116,6 +116,7 @@ void CSettingsDialog::UpdateData(bool saveAndValidate)
         a.outgoing = m_outgoingEdit->text();
         a.savePass = m_savePassCheck->isChecked();
         a.requirePass = m_requirePassCheck->isChecked();
+        m_voiceFormat = m_voiceFormatCombo->currentIndex();
     } else {
         showName();
         const Account &a = m_account;
@@ -130,6 +131,7 @@ void CSettingsDialog::UpdateData(bool saveAndValidate)
         m_outgoingEdit->setText(a.outgoing);
         m_savePassCheck->setChecked(a.savePass);
         m_requirePassCheck->setChecked(a.requirePass);
+        m_voiceFormatCombo->setCurrentIndex(m_voiceFormat);
     }
 }
 

@@ -11,6 +11,7 @@
 class Prompter;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -33,6 +34,17 @@ public:
     // The account test run by the Test button; it reads the fields and tells its
     // result itself. Without one the button only does the dialog's part.
     void setAccountTest(std::function<void()> test) { m_accountTest = std::move(test); }
+
+    // How an account's servers sign in: with the password (nothing offered), with
+    // the browser (the "Sign in…" button), or not at all yet (a one-line notice).
+    struct SignInOffer
+    {
+        bool browser = false;
+        QString notice;
+    };
+    // The offer follows the servers typed; the button runs signIn on the account shown.
+    void setSignIn(std::function<SignInOffer(const Account &)> offer, std::function<void()> signIn);
+    void showSignInOffer();
 
     // Builds the device and profile lists and runs the dialog modally through the
     // prompter; QDialog::Accepted after OK.
@@ -62,9 +74,10 @@ public:
     // While the account test runs the dialog cannot be left.
     void done(int result) override;
 
-    // Fields: the account shown and AutoConnect
+    // Fields: the account shown, AutoConnect and the voice format (0 GSM 6.10 WAV, 1 MP3)
     Account m_account;
     bool m_autoConnect = false;
+    int m_voiceFormat = 0;
     // Set by New until the new profile is saved or dropped.
     int m_modified = 0;
     // The dialog's profile list, in the order of the profile box.
@@ -87,6 +100,10 @@ public:
     QLineEdit *m_replyEdit = nullptr;
     QComboBox *m_inputCombo = nullptr;
     QComboBox *m_outputCombo = nullptr;
+    QComboBox *m_voiceFormatCombo = nullptr;
+    QLabel *m_voiceFormatNote = nullptr;
+    QPushButton *m_signInButton = nullptr;
+    QLabel *m_signInNotice = nullptr;
     QPushButton *m_cancelButton = nullptr;
     QPushButton *m_okButton = nullptr;
 
@@ -96,6 +113,8 @@ private:
     void connectControls();
     void showName();
     void fillDevices(QComboBox *box, const QStringList &names, int index);
+    void createVoiceAndSignInControls();
+    void showVoiceFormatNote();
     Prompter &prompter() const;
     void message(const QString &text);
     bool ask(const QString &text);
@@ -106,6 +125,8 @@ private:
     QStringList m_inputNames;
     QStringList m_outputNames;
     std::function<void()> m_accountTest;
+    std::function<SignInOffer(const Account &)> m_signInOffer;
+    std::function<void()> m_signIn;
     bool m_testRunning = false;
     // The name as typed or last shown. A choice in the list reaches it only through
     // OnProfileChange, which still needs the name shown before the choice.

@@ -117,6 +117,7 @@ void CSettingsDialog::createControls()
     m_inputCombo = makeList(Ids::SettingsInputCombo, this);
     m_outputCombo = makeList(Ids::SettingsOutputCombo, this);
 
+    createVoiceAndSignInControls();
     m_cancelButton = makeButton(QStringLiteral("Cancel"), Ids::ResultCancel, this);
     m_okButton = makeButton(QStringLiteral("OK"), Ids::ResultOk, this);
     m_okButton->setDefault(true);
@@ -161,6 +162,8 @@ void CSettingsDialog::layOutControls()
     grid->addWidget(m_savePassCheck, 1, 2);
     labels << addLabel(grid, QStringLiteral("Reply Address"), m_replyEdit, 2);
     grid->addWidget(m_replyEdit, 2, 1, 1, 2);
+    grid->addWidget(m_signInNotice, 3, 1);
+    grid->addWidget(m_signInButton, 3, 2);
 
     auto *audio = new QGroupBox(QStringLiteral("Audio Properties "), this);
     grid = grids.emplaceBack(groupGrid(audio));
@@ -168,6 +171,9 @@ void CSettingsDialog::layOutControls()
     grid->addWidget(m_inputCombo, 0, 1, 1, 2);
     labels << addLabel(grid, QStringLiteral("Speakers"), m_outputCombo, 1);
     grid->addWidget(m_outputCombo, 1, 1, 1, 2);
+    labels << addLabel(grid, QStringLiteral("Voice format"), m_voiceFormatCombo, 2);
+    grid->addWidget(m_voiceFormatCombo, 2, 1, 1, 2);
+    grid->addWidget(m_voiceFormatNote, 3, 1, 1, 2);
 
     // The edits of all four groups line up, as in the template.
     int labelWidth = 0;
@@ -192,8 +198,8 @@ void CSettingsDialog::layOutControls()
     QWidget *order[] = {m_nameCombo,        m_autoConnectCheck, m_newButton,     m_deleteButton,
                         m_saveButton,       m_incomingEdit,     m_outgoingEdit,  m_protocolCombo,
                         m_requirePassCheck, m_userEdit,         m_testButton,    m_passwordEdit,
-                        m_savePassCheck,    m_replyEdit,        m_inputCombo,    m_outputCombo,
-                        m_cancelButton,     m_okButton};
+                        m_savePassCheck,    m_replyEdit,        m_signInButton,  m_inputCombo,
+                        m_outputCombo,      m_voiceFormatCombo, m_cancelButton,  m_okButton};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
     setMinimumWidth(380);

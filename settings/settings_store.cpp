@@ -86,6 +86,7 @@ StoredSettings load()
     a.requirePass = number(*settings, "RequirePass", 0, 1) != 0;
     a.protocol = MailProtocol(number(*settings, "Protocol", 0, 1));
     s.autoConnect = number(*settings, "AutoConnect", 0, 1) != 0;
+    s.voiceFormat = number(*settings, "VoiceFormat", 0, 1);
     a.inputDevice = number(*settings, "Input", -1, MaxDevice);
     a.outputDevice = number(*settings, "Output", -1, MaxDevice);
     return s;
@@ -123,6 +124,7 @@ void save(const StoredSettings &s)
     setText("Reply", a.reply);
     setNumber("Protocol", int(a.protocol));
     setNumber("AutoConnect", s.autoConnect);
+    setNumber("VoiceFormat", s.voiceFormat);
     setNumber("Input", a.inputDevice);
     setNumber("Output", a.outputDevice);
     settings->sync();

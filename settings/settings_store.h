@@ -8,11 +8,12 @@
 // "Settings" (on Windows the registry branch HKCU\Software\Orvanto\Orvanto): the
 // current account under the keys Name (empty on a first run), Host (the outgoing
 // server), Incoming, User, Pass, Reply, SavePass, RequirePass, Protocol, Input and
-// Output, and AutoConnect.
+// Output, then AutoConnect and VoiceFormat.
 struct StoredSettings
 {
     Account account;
     bool autoConnect = false;
+    int voiceFormat = 0;  // "VoiceFormat": 0 GSM 6.10 WAV, 1 MP3
 };
 
 namespace SettingsStore {
