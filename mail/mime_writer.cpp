@@ -5,6 +5,8 @@
 #include <QRandomGenerator>
 #include <QTimeZone>
 
+#include <algorithm>
+
 namespace {
 
 // Short enough that "Reply-To: " and a word still fit in 78 characters.
@@ -30,10 +32,14 @@ bool isAscii(const QString &text)
     return true;
 }
 
+// A header text on one line: control characters (CR, LF, NUL, tabs, ...), which would
+// break or hide a header, become blanks.
 QString singleLine(QString text)
 {
-    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    for (QChar &c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = QLatin1Char(' ');
+    }
     return text;
 }
 
@@ -165,6 +171,48 @@ QString typeToken(const QString &text, const char *fallback)
     return isToken(t) ? t : QString::fromLatin1(fallback);
 }
 
+// A parameter name we can write as it is and as RFC 2231 pieces: a token without the
+// characters those pieces give a meaning to, short enough for one header line.
+bool isAttribute(const QString &name)
+{
+    return name.size() <= 60 && isToken(name) && !name.contains(QLatin1Char('*'))
+           && !name.contains(QLatin1Char('\'')) && !name.contains(QLatin1Char('%'));
+}
+
+// The characters a boundary may hold (RFC 2046, without the blank), and its longest length.
+constexpr int MaxBoundary = 70;
+
+bool isBoundary(const QByteArray &text)
+{
+    static const QByteArray others("'()+_,-./:=?");
+    if (text.isEmpty() || text.size() > MaxBoundary)
+        return false;
+    for (const char c : text) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && !others.contains(c))
+            return false;
+    }
+    return true;
+}
+
+// True when a line of the text begins with "--" and one of the boundaries.
+bool startsALine(const QByteArray &text, const QList<QByteArray> &boundaries)
+{
+    qsizetype at = 0;
+    while (at < text.size()) {
+        if (text.at(at) == '-' && text.mid(at, 2) == "--") {
+            for (const QByteArray &b : boundaries) {
+                if (text.mid(at + 2, b.size()) == b)
+                    return true;
+            }
+        }
+        at = text.indexOf('\n', at);
+        if (at < 0)
+            break;
+        ++at;
+    }
+    return false;
+}
+
 }  // namespace
 
 namespace Mime {
@@ -272,6 +320,9 @@ QByteArray addressField(const char *name, const QVector<MailAddress> &list)
 
 QByteArray parameter(const QString &name, const QString &value)
 {
+    // A name that is no token (CR, LF, blanks, quotes, ...) cannot be written at all.
+    if (!isAttribute(name))
+        return QByteArray();
     const QString clean = singleLine(value);
     const QByteArray key = name.toLatin1();
     if (isAscii(clean)) {
@@ -401,12 +452,15 @@ bool MimeComposer::attachFile(const QString &path)
 
 namespace {
 
+// Writes a part tree. A multipart at depth d is delimited by boundaries[d]; no two of them
+// begin alike, so no delimiter is the start of another's line.
 struct Writer
 {
-    QByteArray partHeaders(const MimePart &part, const QByteArray &boundary) const;
-    QByteArray partBody(const MimePart &part, const QByteArray &boundary) const;
-    QByteArray textBody(const MimePart &part, QByteArray *type, QByteArray *encoding) const;
-    QByteArray write(const MimePart &part, const QByteArray &boundary, bool topLevel, QByteArray *head) const;
+    QList<QByteArray> boundaries;
+    mutable bool clash = false;  // a line of some text begins like a delimiter
+
+    QByteArray textBody(const MimePart &part, QByteArray *charset, QByteArray *encoding) const;
+    QByteArray write(const MimePart &part, int depth, QByteArray *head) const;
 };
 
 QByteArray Writer::textBody(const MimePart &part, QByteArray *charset, QByteArray *encoding) const
@@ -417,28 +471,38 @@ QByteArray Writer::textBody(const MimePart &part, QByteArray *charset, QByteArra
         shortLines = shortLines && line.size() <= 998;
     const bool ascii = isAscii(text);
     *charset = ascii ? "us-ascii" : "utf-8";
-    if (ascii && shortLines) {
-        *encoding = "7bit";
-        return text;
+    QByteArray body = text;
+    *encoding = "7bit";
+    if (!ascii || !shortLines) {
+        *encoding = "quoted-printable";
+        body = Mime::quotedPrintable(text);
     }
-    *encoding = "quoted-printable";
-    return Mime::quotedPrintable(text);
+    clash = clash || startsALine(body, boundaries);
+    return body;
 }
 
-QByteArray Writer::write(const MimePart &part, const QByteArray &boundary, bool topLevel, QByteArray *head) const
+QByteArray Writer::write(const MimePart &part, int depth, QByteArray *head) const
 {
     const bool multipart = !part.children.empty();
-    const QString type = typeToken(part.contentType, multipart ? "multipart" : "text");
-    const QString subtype = typeToken(part.contentSubtype, multipart ? "mixed" : "plain");
+    const bool topLevel = depth == 0;
+    // A multipart is always declared one, and nothing else ever is.
+    QString type = multipart ? QStringLiteral("multipart") : typeToken(part.contentType, "");
+    QString subtype = typeToken(part.contentSubtype, multipart ? "mixed" : "");
+    if (!multipart && (type.isEmpty() || subtype.isEmpty() || type == QLatin1String("multipart"))) {
+        type = QLatin1String(part.hasFile ? "application" : "text");
+        subtype = QLatin1String(part.hasFile ? "octet-stream" : "plain");
+    }
     QList<QByteArray> params;
     QByteArray body;
     QByteArray encoding;
     if (multipart) {
-        params << Mime::parameter(QStringLiteral("boundary"), QString::fromLatin1(boundary));
+        // One plain quoted value: mail readers do not join a boundary from RFC 2231 pieces.
+        const QByteArray &boundary = boundaries.at(depth);
+        params << "boundary=\"" + boundary + "\"";
         body = "This is a multi-part message in MIME format." + CRLF;
         for (const auto &child : part.children) {
             QByteArray childHead;
-            const QByteArray childBody = write(*child, boundary, false, &childHead);
+            const QByteArray childBody = write(*child, depth + 1, &childHead);
             body += CRLF + "--" + boundary + CRLF + childHead + CRLF + childBody;
         }
         body += CRLF + "--" + boundary + "--" + CRLF;
@@ -455,8 +519,10 @@ QByteArray Writer::write(const MimePart &part, const QByteArray &boundary, bool 
         params << "charset=" + charset;
     }
     QByteArray h = "Content-Type: " + QString(type + QLatin1Char('/') + subtype).toLatin1();
-    for (const QByteArray &p : params)
-        h += ";" + CRLF + " " + p;
+    for (const QByteArray &p : params) {
+        if (!p.isEmpty())
+            h += ";" + CRLF + " " + p;
+    }
     h += CRLF;
     if (!encoding.isEmpty())
         h += "Content-Transfer-Encoding: " + encoding + CRLF;
@@ -464,23 +530,48 @@ QByteArray Writer::write(const MimePart &part, const QByteArray &boundary, bool 
     if (!disposition.isEmpty() && !topLevel) {
         const QString kind = typeToken(disposition.section(QLatin1Char(';'), 0, 0), "attachment");
         h += "Content-Disposition: " + kind.toLatin1();
-        for (const auto &[key, value] : splitParameters(disposition.section(QLatin1Char(';'), 1)))
-            h += ";" + CRLF + " " + Mime::parameter(key.toLower(), value);
+        for (const auto &[key, value] : splitParameters(disposition.section(QLatin1Char(';'), 1))) {
+            const QByteArray p = Mime::parameter(key.toLower(), value);
+            if (!p.isEmpty())
+                h += ";" + CRLF + " " + p;
+        }
         h += CRLF;
     }
     *head = h;
     return body;
 }
 
-bool containsBoundary(const MimePart &part, const QByteArray &boundary)
+// How deep multiparts nest below the part: 0 for a part without children.
+int multipartDepth(const MimePart &part)
 {
-    if (!part.hasFile && Mime::crlfLines(part.bodyText).toUtf8().contains(boundary))
-        return true;
-    for (const auto &child : part.children) {
-        if (containsBoundary(*child, boundary))
-            return true;
+    int deepest = 0;
+    for (const auto &child : part.children)
+        deepest = std::max(deepest, multipartDepth(*child));
+    return part.children.empty() ? 0 : deepest + 1;
+}
+
+// The boundary of each depth: the given one at the top, then "=_1_" and so on before it.
+// Empty when one of them would be too long, hold a character a boundary may not, or begin
+// like another.
+QList<QByteArray> boundariesFor(const QByteArray &base, int levels)
+{
+    QList<QByteArray> all;
+    for (int d = 0; d < levels; ++d) {
+        const QByteArray b = d == 0 ? base : "=_" + QByteArray::number(d) + "_" + base;
+        if (!isBoundary(b))
+            return {};
+        for (const QByteArray &other : std::as_const(all)) {
+            if (b.startsWith(other) || other.startsWith(b))
+                return {};
+        }
+        all << b;
     }
-    return false;
+    return all;
+}
+
+QByteArray randomBoundary()
+{
+    return QByteArray::number(QRandomGenerator::global()->generate()) + "_boundary";
 }
 
 }  // namespace
@@ -488,10 +579,10 @@ bool containsBoundary(const MimePart &part, const QByteArray &boundary)
 ComposedMessage MimeComposer::compose(const QString &fallbackDomain) const
 {
     ComposedMessage result;
-    const QVector<MailAddress> from = ParseAddressList(headers.from);
-    const QVector<MailAddress> replyTo = ParseAddressList(headers.replyTo);
-    const QVector<MailAddress> to = ParseAddressList(headers.to);
-    const QVector<MailAddress> cc = ParseAddressList(headers.cc);
+    const QVector<MailAddress> from = ParseAddressList(singleLine(headers.from));
+    const QVector<MailAddress> replyTo = ParseAddressList(singleLine(headers.replyTo));
+    const QVector<MailAddress> to = ParseAddressList(singleLine(headers.to));
+    const QVector<MailAddress> cc = ParseAddressList(singleLine(headers.cc));
     if (from.isEmpty()) {
         result.error = QStringLiteral("The message has no sender");
         return result;
@@ -506,16 +597,10 @@ ComposedMessage MimeComposer::compose(const QString &fallbackDomain) const
     }
     result.envelopeFrom = from.first().address;
 
-    QByteArray boundary = singleLine(headers.boundary).trimmed().toLatin1();
-    if (boundary.isEmpty() || !isToken(QString::fromLatin1(boundary)))
-        boundary = QByteArray::number(QRandomGenerator::global()->generate()) + "_boundary";
-    while (containsBoundary(*m_root, boundary))
-        boundary += "_" + QByteArray::number(QRandomGenerator::global()->bounded(10));
-
     QDateTime when = Mime::parseDateText(headers.dateText);
     if (!when.isValid())
         when = QDateTime::currentDateTime();
-    QString domain = AddressDomain(headers.from);
+    QString domain = AddressDomain(singleLine(headers.from));
     if (domain.isEmpty())
         domain = fallbackDomain;
     QString tag = singleLine(headers.messageTag).trimmed();
@@ -534,8 +619,22 @@ ComposedMessage MimeComposer::compose(const QString &fallbackDomain) const
     if (!tag.isEmpty())
         out += "Message-ID: <" + tag.toUtf8() + "@" + domain.toUtf8() + ">" + CRLF;
     out += "MIME-Version: 1.0" + CRLF;
-    QByteArray head;
-    const QByteArray body = Writer().write(*m_root, boundary, true, &head);
+
+    // The given boundary, unless it is no valid one or a line of a text begins with it;
+    // then random ones until none does.
+    const int levels = multipartDepth(*m_root);
+    Writer writer;
+    writer.boundaries = boundariesFor(singleLine(headers.boundary).trimmed().toLatin1(), levels);
+    QByteArray head, body;
+    for (;;) {
+        if (writer.boundaries.isEmpty() && levels > 0)
+            writer.boundaries = boundariesFor(randomBoundary(), levels);
+        writer.clash = false;
+        body = writer.write(*m_root, 0, &head);
+        if (!writer.clash)
+            break;
+        writer.boundaries.clear();
+    }
     result.bytes = out + head + CRLF + body;
     return result;
 }

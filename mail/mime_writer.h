@@ -35,7 +35,7 @@ struct MessageHeaders
     QString subject;
     QString dateText;  // the local time as the form shows it
     QString messageTag;
-    QString boundary;
+    QString boundary;  // of the top multipart; a random one replaces it when it cannot serve
 };
 
 // The result of writing a message: the bytes on the wire and the envelope.
@@ -60,7 +60,8 @@ QString crlfLines(const QString &text);
 QByteArray unstructuredField(const char *name, const QString &value);
 // A header field listing addresses; display names that are not ASCII are RFC 2047 words.
 QByteArray addressField(const char *name, const QVector<MailAddress> &list);
-// One MIME parameter: name="value", or RFC 2231 (name*=utf-8''...) when not ASCII.
+// One MIME parameter: name="value", or RFC 2231 (name*=utf-8''...) when not ASCII or
+// long. Empty when the name is not a token that can be written so.
 QByteArray parameter(const QString &name, const QString &value);
 // The RFC 5322 form of a local time: "Sat, 06 Dec 2025 19:39:00 +0100".
 QByteArray rfc5322Date(const QDateTime &local);
