@@ -219,12 +219,37 @@ namespace Mime {
 
 QByteArray base64Lines(const QByteArray &data)
 {
-    const QByteArray encoded = data.toBase64();
     QByteArray out;
-    out.reserve(encoded.size() + encoded.size() / 76 * 2 + 2);
-    for (int i = 0; i < encoded.size(); i += 76)
-        out += encoded.mid(i, 76) + CRLF;
+    appendBase64Lines(out, data);
     return out;
+}
+
+void appendBase64Lines(QByteArray &out, const QByteArray &data)
+{
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    constexpr int LineChars = 76;
+    const qsizetype n = data.size();
+    const qsizetype chars = (n + 2) / 3 * 4;
+    const qsizetype start = out.size();
+    out.resize(start + chars + (chars + LineChars - 1) / LineChars * 2);
+    char *p = out.data() + start;
+    const auto *in = reinterpret_cast<const uchar *>(data.constData());
+    int column = 0;
+    for (qsizetype i = 0; i < n; i += 3) {
+        const uint b0 = in[i];
+        const uint b1 = i + 1 < n ? in[i + 1] : 0;
+        const uint b2 = i + 2 < n ? in[i + 2] : 0;
+        *p++ = alphabet[b0 >> 2];
+        *p++ = alphabet[(b0 & 3) << 4 | b1 >> 4];
+        *p++ = i + 1 < n ? alphabet[(b1 & 15) << 2 | b2 >> 6] : '=';
+        *p++ = i + 2 < n ? alphabet[b2 & 63] : '=';
+        column += 4;
+        if (column == LineChars || i + 3 >= n) {
+            *p++ = '\r';
+            *p++ = '\n';
+            column = 0;
+        }
+    }
 }
 
 QByteArray quotedPrintable(const QByteArray &data)
@@ -460,7 +485,8 @@ struct Writer
     mutable bool clash = false;  // a line of some text begins like a delimiter
 
     QByteArray textBody(const MimePart &part, QByteArray *charset, QByteArray *encoding) const;
-    QByteArray write(const MimePart &part, int depth, QByteArray *head) const;
+    // Appends the part's header block, the blank line and its body.
+    void write(const MimePart &part, int depth, QByteArray &out) const;
 };
 
 QByteArray Writer::textBody(const MimePart &part, QByteArray *charset, QByteArray *encoding) const
@@ -481,10 +507,9 @@ QByteArray Writer::textBody(const MimePart &part, QByteArray *charset, QByteArra
     return body;
 }
 
-QByteArray Writer::write(const MimePart &part, int depth, QByteArray *head) const
+void Writer::write(const MimePart &part, int depth, QByteArray &out) const
 {
     const bool multipart = !part.children.empty();
-    const bool topLevel = depth == 0;
     // A multipart is always declared one, and nothing else ever is.
     QString type = multipart ? QStringLiteral("multipart") : typeToken(part.contentType, "");
     QString subtype = typeToken(part.contentSubtype, multipart ? "mixed" : "");
@@ -493,52 +518,65 @@ QByteArray Writer::write(const MimePart &part, int depth, QByteArray *head) cons
         subtype = QLatin1String(part.hasFile ? "octet-stream" : "plain");
     }
     QList<QByteArray> params;
-    QByteArray body;
+    QByteArray text;
     QByteArray encoding;
     if (multipart) {
         // One plain quoted value: mail readers do not join a boundary from RFC 2231 pieces.
-        const QByteArray &boundary = boundaries.at(depth);
-        params << "boundary=\"" + boundary + "\"";
-        body = "This is a multi-part message in MIME format." + CRLF;
-        for (const auto &child : part.children) {
-            QByteArray childHead;
-            const QByteArray childBody = write(*child, depth + 1, &childHead);
-            body += CRLF + "--" + boundary + CRLF + childHead + CRLF + childBody;
-        }
-        body += CRLF + "--" + boundary + "--" + CRLF;
+        params << "boundary=\"" + boundaries.at(depth) + "\"";
     } else if (part.hasFile) {
         for (const auto &[key, value] : splitParameters(part.contentParameters)) {
             if (key.compare(QLatin1String("charset"), Qt::CaseInsensitive) != 0)
                 params << Mime::parameter(key.toLower(), value);
         }
         encoding = "base64";
-        body = Mime::base64Lines(part.fileData);
     } else {
         QByteArray charset;
-        body = textBody(part, &charset, &encoding);
+        text = textBody(part, &charset, &encoding);
         params << "charset=" + charset;
     }
-    QByteArray h = "Content-Type: " + QString(type + QLatin1Char('/') + subtype).toLatin1();
+    out.append("Content-Type: ").append(QString(type + QLatin1Char('/') + subtype).toLatin1());
     for (const QByteArray &p : params) {
         if (!p.isEmpty())
-            h += ";" + CRLF + " " + p;
+            out.append(";").append(CRLF).append(" ").append(p);
     }
-    h += CRLF;
+    out.append(CRLF);
     if (!encoding.isEmpty())
-        h += "Content-Transfer-Encoding: " + encoding + CRLF;
+        out.append("Content-Transfer-Encoding: ").append(encoding).append(CRLF);
     const QString disposition = singleLine(part.disposition).trimmed();
-    if (!disposition.isEmpty() && !topLevel) {
+    if (!disposition.isEmpty() && depth > 0) {
         const QString kind = typeToken(disposition.section(QLatin1Char(';'), 0, 0), "attachment");
-        h += "Content-Disposition: " + kind.toLatin1();
+        out.append("Content-Disposition: ").append(kind.toLatin1());
         for (const auto &[key, value] : splitParameters(disposition.section(QLatin1Char(';'), 1))) {
             const QByteArray p = Mime::parameter(key.toLower(), value);
             if (!p.isEmpty())
-                h += ";" + CRLF + " " + p;
+                out.append(";").append(CRLF).append(" ").append(p);
         }
-        h += CRLF;
+        out.append(CRLF);
     }
-    *head = h;
-    return body;
+    out.append(CRLF);
+
+    if (multipart) {
+        const QByteArray &boundary = boundaries.at(depth);
+        out.append("This is a multi-part message in MIME format.").append(CRLF);
+        for (const auto &child : part.children) {
+            out.append(CRLF).append("--").append(boundary).append(CRLF);
+            write(*child, depth + 1, out);
+        }
+        out.append(CRLF).append("--").append(boundary).append("--").append(CRLF);
+    } else if (part.hasFile) {
+        Mime::appendBase64Lines(out, part.fileData);
+    } else {
+        out.append(text);
+    }
+}
+
+// About the bytes the part takes written, so that the message is written into one buffer.
+qsizetype writtenSize(const MimePart &part)
+{
+    qsizetype size = 1024 + part.fileData.size() / 57 * 78 + 80 + 3 * part.bodyText.size();
+    for (const auto &child : part.children)
+        size += writtenSize(*child);
+    return size;
 }
 
 // How deep multiparts nest below the part: 0 for a part without children.
@@ -625,16 +663,18 @@ ComposedMessage MimeComposer::compose(const QString &fallbackDomain) const
     const int levels = multipartDepth(*m_root);
     Writer writer;
     writer.boundaries = boundariesFor(singleLine(headers.boundary).trimmed().toLatin1(), levels);
-    QByteArray head, body;
+    const qsizetype headerSize = out.size();
+    out.reserve(headerSize + writtenSize(*m_root));
     for (;;) {
         if (writer.boundaries.isEmpty() && levels > 0)
             writer.boundaries = boundariesFor(randomBoundary(), levels);
         writer.clash = false;
-        body = writer.write(*m_root, 0, &head);
+        writer.write(*m_root, 0, out);
         if (!writer.clash)
             break;
         writer.boundaries.clear();
+        out.truncate(headerSize);
     }
-    result.bytes = out + head + CRLF + body;
+    result.bytes = std::move(out);
     return result;
 }

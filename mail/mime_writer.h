@@ -51,6 +51,8 @@ struct ComposedMessage
 namespace Mime {
 // Base64 in lines of 76 characters, each ended by CRLF.
 QByteArray base64Lines(const QByteArray &data);
+// The same, appended to `out` without a buffer of its own.
+void appendBase64Lines(QByteArray &out, const QByteArray &data);
 // Quoted-printable of bytes whose lines end in CRLF; lines stay within 76 characters.
 QByteArray quotedPrintable(const QByteArray &data);
 // Every line end of the text made CRLF.

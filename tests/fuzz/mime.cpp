@@ -1,8 +1,9 @@
 // The MIME writer and the address parser on any header texts and any tree of parts: every
 // header line is a known field or its fold, whatever CR, LF or NUL the texts hold; every
-// line ends in CRLF within 998 characters; each multipart has one plain quoted boundary
-// of at most 70 characters that no line of its parts begins with; the subject reads back
-// as given; the envelope holds no line break, blank or NUL.
+// line ends in CRLF within 998 characters; attachments decode to their bytes; each
+// multipart has one plain quoted boundary of at most 70 characters that no line of its
+// parts begins with; the subject reads back as given; the envelope holds no line break,
+// blank or NUL.
 
 #include "fuzz_support.h"
 #include "mail/mime_writer.h"
@@ -86,6 +87,11 @@ void checkEntity(const QList<QByteArray> &entity, const MimePart &part, const QS
     const QByteArray type = f.value("Content-Type");
     if (part.children.empty()) {
         FUZZ_CHECK(!type.toLower().startsWith(" multipart/"));
+        if (part.hasFile) {  // base64 in lines of at most 76 characters
+            for (const QByteArray &line : body)
+                FUZZ_CHECK(line.size() <= 76);
+            FUZZ_CHECK(QByteArray::fromBase64(body.join(), QByteArray::AbortOnBase64DecodingErrors) == part.fileData);
+        }
         return;
     }
     FUZZ_CHECK(type.startsWith(" multipart/"));
