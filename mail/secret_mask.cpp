@@ -33,12 +33,12 @@ SecretMask::SecretMask(const QStringList &secrets)
             m_encoded << base64Core(utf8, lead);
     }
     // A mask character that is in no secret and no base64 text cannot help form either.
-    for (const char16_t c : u"*#~^%&!?@$<>|()[]{}") {
+    for (const QChar c : QStringLiteral("*#~^%&!?@$<>|()[]{}")) {
         bool used = false;
         for (const QString &secret : std::as_const(m_plain))
-            used = used || secret.contains(QChar(c));
+            used = used || secret.contains(c);
         if (!used) {
-            m_maskChar = QChar(c);
+            m_maskChar = c;
             return;
         }
     }
