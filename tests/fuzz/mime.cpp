@@ -173,7 +173,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     checkEntity(all, c.current(), MessageFields + PartFields, &top);  // current() is the root again
 
     FUZZ_CHECK(unstructured(top.value("Subject")) == asHeaderText(given.subject));
-    // Every recipient is in a To or Cc field, as a word of its own.
+    // Every recipient of the envelope is written in the To or Cc field.
     for (const QString &recipient : m.recipients) {
         const QByteArray word = recipient.toUtf8();
         FUZZ_CHECK((top.value("To") + top.value("Cc")).contains(word));
