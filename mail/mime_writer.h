@@ -49,6 +49,13 @@ struct ComposedMessage
 
 // Encoders of the standard message format, each producing CRLF line ends.
 namespace Mime {
+// True when every character is ASCII other than NUL.
+bool isAscii(const QByteArray &bytes);
+bool isAscii(const QString &text);
+// A header text on one line: control characters (CR, LF, NUL, tabs, ...) become blanks.
+QString singleLine(QString text);
+// True for a non-empty MIME token: ASCII without blanks, controls or specials.
+bool isToken(const QString &text);
 // Base64 in lines of 76 characters, each ended by CRLF.
 QByteArray base64Lines(const QByteArray &data);
 // The same, appended to `out` without a buffer of its own.
