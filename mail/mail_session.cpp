@@ -105,7 +105,7 @@ MailSession::~MailSession()
 void MailSession::traceLine(const QString &line)
 {
     if (m_trace)
-        m_trace(line);
+        m_trace(m_secrets.apply(line));
 }
 
 void MailSession::resetTransferState()
@@ -221,6 +221,7 @@ SessionResult MailSession::connect(const SessionSettings &settings)
 {
     disconnect();
     m_settings = settings;
+    m_secrets = SecretMask({settings.password});
     const bool pop3 = settings.protocol == 1;
     const HostPort hp = splitHost(settings.host, pop3 ? 110 : 25);
     if (hp.host.isEmpty())

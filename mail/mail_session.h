@@ -2,6 +2,7 @@
 
 #include "mail/host_resolver.h"
 #include "mail/mime_writer.h"
+#include "mail/secret_mask.h"
 
 #include <QString>
 #include <functional>
@@ -75,6 +76,7 @@ private:
     TraceSink m_trace;
     AbortCheck m_aborted;
     SessionSettings m_settings;
+    SecretMask m_secrets;  // hides the password in every trace line, whatever the server says
     void *m_curl = nullptr;
     struct curl_slist *m_resolve = nullptr;
     char m_errorBuffer[256] = {};

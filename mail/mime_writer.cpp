@@ -5,99 +5,15 @@
 #include <QRandomGenerator>
 #include <QTimeZone>
 
+#include <algorithm>
+
 namespace {
 
-// Short enough that "Reply-To: " and a word still fit in 78 characters.
-constexpr int MaxEncodedWord = 66;
-constexpr int FoldWidth = 78;
 const QByteArray CRLF("\r\n");
 
-bool isAscii(const QByteArray &bytes)
-{
-    for (char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80 || c == '\0')
-            return false;
-    }
-    return true;
-}
-
-bool isAscii(const QString &text)
-{
-    for (QChar c : text) {
-        if (c.unicode() >= 0x80 || c.unicode() == 0)
-            return false;
-    }
-    return true;
-}
-
-QString singleLine(QString text)
-{
-    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return text;
-}
-
-// RFC 2047 "B" words for the text, each at most 75 characters, split on character
-// boundaries so that every word decodes on its own.
-QList<QByteArray> encodedWords(const QString &text)
-{
-    const QByteArray prefix("=?utf-8?b?");
-    const QByteArray suffix("?=");
-    const int maxBytes = ((MaxEncodedWord - prefix.size() - suffix.size()) / 4) * 3;
-    QList<QByteArray> words;
-    QByteArray chunk;
-    for (int i = 0; i < text.size(); ++i) {
-        int len = (text[i].isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
-        const QByteArray piece = text.mid(i, len).toUtf8();
-        i += len - 1;
-        if (chunk.size() + piece.size() > maxBytes) {
-            words << prefix + chunk.toBase64() + suffix;
-            chunk.clear();
-        }
-        chunk += piece;
-    }
-    if (!chunk.isEmpty() || words.isEmpty())
-        words << prefix + chunk.toBase64() + suffix;
-    return words;
-}
-
-// Joins tokens into a header field, folding before a token that would pass the width.
-QByteArray fold(const char *name, const QList<QByteArray> &tokens, const QByteArray &separator)
-{
-    QByteArray field = QByteArray(name) + ":";
-    int lineLength = field.size();
-    for (int i = 0; i < tokens.size(); ++i) {
-        const QByteArray token = tokens[i] + (i + 1 < tokens.size() ? separator : QByteArray());
-        if (i > 0 && lineLength + 1 + token.size() > FoldWidth) {
-            field += CRLF;
-            lineLength = 0;
-        }
-        field += ' ' + token;
-        lineLength += 1 + token.size();
-    }
-    return field + CRLF;
-}
-
-bool needsQuoting(const QString &display)
-{
-    static const QString specials = QStringLiteral("()<>[]:;@\\,.\"");
-    for (QChar c : display) {
-        if (specials.contains(c))
-            return true;
-    }
-    return false;
-}
-
-QByteArray quotedString(const QString &text)
-{
-    QByteArray out = "\"";
-    for (char c : text.toLatin1()) {
-        if (c == '"' || c == '\\')
-            out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
+using Mime::isAscii;
+using Mime::isToken;
+using Mime::singleLine;
 
 // Splits a parameter text such as `name="a b.wav"; x=1` into name and value pairs. A
 // quote ends a quoted value only when the parameter ends after it, so a file name that
@@ -147,196 +63,47 @@ QList<QPair<QString, QString>> splitParameters(const QString &text)
     return list;
 }
 
-bool isToken(const QString &text)
-{
-    if (text.isEmpty())
-        return false;
-    static const QString specials = QStringLiteral("()<>@,;:\\\"/[]?= ");
-    for (QChar c : text) {
-        if (c.unicode() <= 0x20 || c.unicode() >= 0x7f || specials.contains(c))
-            return false;
-    }
-    return true;
-}
-
 QString typeToken(const QString &text, const char *fallback)
 {
     const QString t = singleLine(text).trimmed().toLower();
     return isToken(t) ? t : QString::fromLatin1(fallback);
 }
 
+// The characters a boundary may hold (RFC 2046, without the blank), and its longest length.
+constexpr int MaxBoundary = 70;
+
+bool isBoundary(const QByteArray &text)
+{
+    static const QByteArray others("'()+_,-./:=?");
+    if (text.isEmpty() || text.size() > MaxBoundary)
+        return false;
+    for (const char c : text) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && !others.contains(c))
+            return false;
+    }
+    return true;
+}
+
+// True when a line of the text begins with "--" and one of the boundaries.
+bool startsALine(const QByteArray &text, const QList<QByteArray> &boundaries)
+{
+    qsizetype at = 0;
+    while (at < text.size()) {
+        if (text.at(at) == '-' && text.mid(at, 2) == "--") {
+            for (const QByteArray &b : boundaries) {
+                if (text.mid(at + 2, b.size()) == b)
+                    return true;
+            }
+        }
+        at = text.indexOf('\n', at);
+        if (at < 0)
+            break;
+        ++at;
+    }
+    return false;
+}
+
 }  // namespace
-
-namespace Mime {
-
-QByteArray base64Lines(const QByteArray &data)
-{
-    const QByteArray encoded = data.toBase64();
-    QByteArray out;
-    out.reserve(encoded.size() + encoded.size() / 76 * 2 + 2);
-    for (int i = 0; i < encoded.size(); i += 76)
-        out += encoded.mid(i, 76) + CRLF;
-    return out;
-}
-
-QByteArray quotedPrintable(const QByteArray &data)
-{
-    static const char hex[] = "0123456789ABCDEF";
-    QByteArray out;
-    const QList<QByteArray> lines = data.split('\n');
-    for (int l = 0; l < lines.size(); ++l) {
-        QByteArray line = lines[l];
-        if (line.endsWith('\r'))
-            line.chop(1);
-        int width = 0;
-        for (int i = 0; i < line.size(); ++i) {
-            const auto c = static_cast<unsigned char>(line[i]);
-            const bool last = i + 1 == line.size();
-            QByteArray piece;
-            if ((c >= 33 && c <= 126 && c != '=') || ((c == ' ' || c == '\t') && !last))
-                piece = QByteArray(1, char(c));
-            else
-                piece = QByteArray("=") + hex[c >> 4] + hex[c & 15];
-            // Keep room for a soft break "=" within 76 characters.
-            if (width + piece.size() > 75) {
-                out += "=\r\n";
-                width = 0;
-            }
-            out += piece;
-            width += piece.size();
-        }
-        if (l + 1 < lines.size())
-            out += CRLF;
-    }
-    return out;
-}
-
-QString crlfLines(const QString &text)
-{
-    QString t = text;
-    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    t.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return t;
-}
-
-QByteArray unstructuredField(const char *name, const QString &value)
-{
-    const QString clean = singleLine(value);
-    bool plain = isAscii(clean) && !clean.contains(QStringLiteral("=?"));
-    const QStringList words = clean.split(QLatin1Char(' '));
-    for (const QString &w : words)
-        plain = plain && w.size() <= 70;
-    if (plain && !clean.isEmpty()) {
-        QList<QByteArray> tokens;
-        for (const QString &w : words)
-            tokens << w.toLatin1();
-        // Blanks are kept as empty tokens so that the text comes back unchanged.
-        QByteArray field = QByteArray(name) + ":";
-        int lineLength = field.size();
-        for (int i = 0; i < tokens.size(); ++i) {
-            if (i > 0 && !tokens[i].isEmpty() && lineLength + 1 + tokens[i].size() > FoldWidth) {
-                field += CRLF;
-                lineLength = 0;
-            }
-            field += ' ' + tokens[i];
-            lineLength += 1 + tokens[i].size();
-        }
-        return field + CRLF;
-    }
-    if (clean.isEmpty())
-        return QByteArray(name) + ":" + CRLF;
-    return fold(name, encodedWords(clean), QByteArray());
-}
-
-QByteArray addressField(const char *name, const QVector<MailAddress> &list)
-{
-    // Tokens fold only between them; a long encoded name is several tokens.
-    QList<QByteArray> tokens;
-    for (int n = 0; n < list.size(); ++n) {
-        const MailAddress &a = list[n];
-        const QByteArray address = "<" + a.address.toUtf8() + ">";
-        QList<QByteArray> words;
-        if (a.display.isEmpty())
-            words << a.address.toUtf8();
-        else if (!isAscii(a.display))
-            words = encodedWords(a.display) << address;
-        else
-            words << (needsQuoting(a.display) ? quotedString(a.display) : a.display.toLatin1()) << address;
-        if (n + 1 < list.size())
-            words.last() += ',';
-        tokens += words;
-    }
-    return fold(name, tokens, QByteArray());
-}
-
-QByteArray parameter(const QString &name, const QString &value)
-{
-    const QString clean = singleLine(value);
-    const QByteArray key = name.toLatin1();
-    if (isAscii(clean)) {
-        const QByteArray quoted = quotedString(clean);
-        if (quoted.size() + key.size() < 70)
-            return key + "=" + quoted;
-    }
-    // RFC 2231: percent-encoded UTF-8, continued in pieces that keep the lines short.
-    static const QByteArray attrChars("!#$&+-.^_`|~");
-    QList<QByteArray> pieces;
-    QByteArray piece;
-    const QByteArray utf8 = clean.toUtf8();
-    int i = 0;
-    while (i < utf8.size()) {
-        // Whole characters only: a UTF-8 sequence stays in one piece.
-        int len = 1;
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        if (lead >= 0xF0) len = 4;
-        else if (lead >= 0xE0) len = 3;
-        else if (lead >= 0xC0) len = 2;
-        QByteArray encoded;
-        for (int k = 0; k < len && i + k < utf8.size(); ++k) {
-            const auto c = static_cast<unsigned char>(utf8[i + k]);
-            if (std::isalnum(c) && c < 0x80)
-                encoded += char(c);
-            else if (attrChars.contains(char(c)))
-                encoded += char(c);
-            else
-                encoded += '%' + QByteArray::number(c, 16).toUpper().rightJustified(2, '0');
-        }
-        i += len;
-        if (piece.size() + encoded.size() > 50) {
-            pieces << piece;
-            piece.clear();
-        }
-        piece += encoded;
-    }
-    pieces << piece;
-    if (pieces.size() == 1)
-        return key + "*=utf-8''" + pieces.first();
-    QByteArray out;
-    for (int p = 0; p < pieces.size(); ++p) {
-        if (p > 0)
-            out += ";\r\n ";
-        out += key + "*" + QByteArray::number(p) + "*=" + (p == 0 ? "utf-8''" : "") + pieces[p];
-    }
-    return out;
-}
-
-QByteArray rfc5322Date(const QDateTime &local)
-{
-    const QLocale c = QLocale::c();
-    const int offset = local.offsetFromUtc() / 60;
-    const int absOffset = offset < 0 ? -offset : offset;
-    const QString zone = QString::asprintf("%c%02d%02d", offset < 0 ? '-' : '+', absOffset / 60, absOffset % 60);
-    return (c.toString(local, QStringLiteral("ddd, dd MMM yyyy HH:mm:ss ")) + zone).toLatin1();
-}
-
-QDateTime parseDateText(const QString &text)
-{
-    const QDateTime parsed = QLocale::c().toDateTime(text.trimmed(), QStringLiteral("dddd, MMMM dd, yyyy hh:mm AP"));
-    return parsed;
-}
-
-}  // namespace Mime
 
 MimeComposer::MimeComposer()
 {
@@ -401,12 +168,16 @@ bool MimeComposer::attachFile(const QString &path)
 
 namespace {
 
+// Writes a part tree. A multipart at depth d is delimited by boundaries[d]; no two of them
+// begin alike, so no delimiter is the start of another's line.
 struct Writer
 {
-    QByteArray partHeaders(const MimePart &part, const QByteArray &boundary) const;
-    QByteArray partBody(const MimePart &part, const QByteArray &boundary) const;
-    QByteArray textBody(const MimePart &part, QByteArray *type, QByteArray *encoding) const;
-    QByteArray write(const MimePart &part, const QByteArray &boundary, bool topLevel, QByteArray *head) const;
+    QList<QByteArray> boundaries;
+    mutable bool clash = false;  // a line of some text begins like a delimiter
+
+    QByteArray textBody(const MimePart &part, QByteArray *charset, QByteArray *encoding) const;
+    // Appends the part's header block, the blank line and its body.
+    void write(const MimePart &part, int depth, QByteArray &out) const;
 };
 
 QByteArray Writer::textBody(const MimePart &part, QByteArray *charset, QByteArray *encoding) const
@@ -417,70 +188,119 @@ QByteArray Writer::textBody(const MimePart &part, QByteArray *charset, QByteArra
         shortLines = shortLines && line.size() <= 998;
     const bool ascii = isAscii(text);
     *charset = ascii ? "us-ascii" : "utf-8";
-    if (ascii && shortLines) {
-        *encoding = "7bit";
-        return text;
+    QByteArray body = text;
+    *encoding = "7bit";
+    if (!ascii || !shortLines) {
+        *encoding = "quoted-printable";
+        body = Mime::quotedPrintable(text);
     }
-    *encoding = "quoted-printable";
-    return Mime::quotedPrintable(text);
+    clash = clash || startsALine(body, boundaries);
+    return body;
 }
 
-QByteArray Writer::write(const MimePart &part, const QByteArray &boundary, bool topLevel, QByteArray *head) const
+void Writer::write(const MimePart &part, int depth, QByteArray &out) const
 {
     const bool multipart = !part.children.empty();
-    const QString type = typeToken(part.contentType, multipart ? "multipart" : "text");
-    const QString subtype = typeToken(part.contentSubtype, multipart ? "mixed" : "plain");
+    // A multipart is always declared one, and nothing else ever is.
+    QString type = multipart ? QStringLiteral("multipart") : typeToken(part.contentType, "");
+    QString subtype = typeToken(part.contentSubtype, multipart ? "mixed" : "");
+    if (!multipart && (type.isEmpty() || subtype.isEmpty() || type == QLatin1String("multipart"))) {
+        type = QLatin1String(part.hasFile ? "application" : "text");
+        subtype = QLatin1String(part.hasFile ? "octet-stream" : "plain");
+    }
     QList<QByteArray> params;
-    QByteArray body;
+    QByteArray text;
     QByteArray encoding;
     if (multipart) {
-        params << Mime::parameter(QStringLiteral("boundary"), QString::fromLatin1(boundary));
-        body = "This is a multi-part message in MIME format." + CRLF;
-        for (const auto &child : part.children) {
-            QByteArray childHead;
-            const QByteArray childBody = write(*child, boundary, false, &childHead);
-            body += CRLF + "--" + boundary + CRLF + childHead + CRLF + childBody;
-        }
-        body += CRLF + "--" + boundary + "--" + CRLF;
+        // One plain quoted value: mail readers do not join a boundary from RFC 2231 pieces.
+        params << "boundary=\"" + boundaries.at(depth) + "\"";
     } else if (part.hasFile) {
         for (const auto &[key, value] : splitParameters(part.contentParameters)) {
             if (key.compare(QLatin1String("charset"), Qt::CaseInsensitive) != 0)
                 params << Mime::parameter(key.toLower(), value);
         }
         encoding = "base64";
-        body = Mime::base64Lines(part.fileData);
     } else {
         QByteArray charset;
-        body = textBody(part, &charset, &encoding);
+        text = textBody(part, &charset, &encoding);
         params << "charset=" + charset;
     }
-    QByteArray h = "Content-Type: " + QString(type + QLatin1Char('/') + subtype).toLatin1();
-    for (const QByteArray &p : params)
-        h += ";" + CRLF + " " + p;
-    h += CRLF;
-    if (!encoding.isEmpty())
-        h += "Content-Transfer-Encoding: " + encoding + CRLF;
-    const QString disposition = singleLine(part.disposition).trimmed();
-    if (!disposition.isEmpty() && !topLevel) {
-        const QString kind = typeToken(disposition.section(QLatin1Char(';'), 0, 0), "attachment");
-        h += "Content-Disposition: " + kind.toLatin1();
-        for (const auto &[key, value] : splitParameters(disposition.section(QLatin1Char(';'), 1)))
-            h += ";" + CRLF + " " + Mime::parameter(key.toLower(), value);
-        h += CRLF;
+    out.append("Content-Type: ").append(QString(type + QLatin1Char('/') + subtype).toLatin1());
+    for (const QByteArray &p : params) {
+        if (!p.isEmpty())
+            out.append(";").append(CRLF).append(" ").append(p);
     }
-    *head = h;
-    return body;
+    out.append(CRLF);
+    if (!encoding.isEmpty())
+        out.append("Content-Transfer-Encoding: ").append(encoding).append(CRLF);
+    const QString disposition = singleLine(part.disposition).trimmed();
+    if (!disposition.isEmpty() && depth > 0) {
+        const QString kind = typeToken(disposition.section(QLatin1Char(';'), 0, 0), "attachment");
+        out.append("Content-Disposition: ").append(kind.toLatin1());
+        for (const auto &[key, value] : splitParameters(disposition.section(QLatin1Char(';'), 1))) {
+            const QByteArray p = Mime::parameter(key.toLower(), value);
+            if (!p.isEmpty())
+                out.append(";").append(CRLF).append(" ").append(p);
+        }
+        out.append(CRLF);
+    }
+    out.append(CRLF);
+
+    if (multipart) {
+        const QByteArray &boundary = boundaries.at(depth);
+        out.append("This is a multi-part message in MIME format.").append(CRLF);
+        for (const auto &child : part.children) {
+            out.append(CRLF).append("--").append(boundary).append(CRLF);
+            write(*child, depth + 1, out);
+        }
+        out.append(CRLF).append("--").append(boundary).append("--").append(CRLF);
+    } else if (part.hasFile) {
+        Mime::appendBase64Lines(out, part.fileData);
+    } else {
+        out.append(text);
+    }
 }
 
-bool containsBoundary(const MimePart &part, const QByteArray &boundary)
+// About the bytes the part takes written, so that the message is written into one buffer.
+qsizetype writtenSize(const MimePart &part)
 {
-    if (!part.hasFile && Mime::crlfLines(part.bodyText).toUtf8().contains(boundary))
-        return true;
-    for (const auto &child : part.children) {
-        if (containsBoundary(*child, boundary))
-            return true;
+    qsizetype size = 1024 + part.fileData.size() / 57 * 78 + 80 + 3 * part.bodyText.size();
+    for (const auto &child : part.children)
+        size += writtenSize(*child);
+    return size;
+}
+
+// How deep multiparts nest below the part: 0 for a part without children.
+int multipartDepth(const MimePart &part)
+{
+    int deepest = 0;
+    for (const auto &child : part.children)
+        deepest = std::max(deepest, multipartDepth(*child));
+    return part.children.empty() ? 0 : deepest + 1;
+}
+
+// The boundary of each depth: the given one at the top, then "=_1_" and so on before it.
+// Empty when one of them would be too long, hold a character a boundary may not, or begin
+// like another.
+QList<QByteArray> boundariesFor(const QByteArray &base, int levels)
+{
+    QList<QByteArray> all;
+    for (int d = 0; d < levels; ++d) {
+        const QByteArray b = d == 0 ? base : "=_" + QByteArray::number(d) + "_" + base;
+        if (!isBoundary(b))
+            return {};
+        for (const QByteArray &other : std::as_const(all)) {
+            if (b.startsWith(other) || other.startsWith(b))
+                return {};
+        }
+        all << b;
     }
-    return false;
+    return all;
+}
+
+QByteArray randomBoundary()
+{
+    return QByteArray::number(QRandomGenerator::global()->generate()) + "_boundary";
 }
 
 }  // namespace
@@ -488,10 +308,10 @@ bool containsBoundary(const MimePart &part, const QByteArray &boundary)
 ComposedMessage MimeComposer::compose(const QString &fallbackDomain) const
 {
     ComposedMessage result;
-    const QVector<MailAddress> from = ParseAddressList(headers.from);
-    const QVector<MailAddress> replyTo = ParseAddressList(headers.replyTo);
-    const QVector<MailAddress> to = ParseAddressList(headers.to);
-    const QVector<MailAddress> cc = ParseAddressList(headers.cc);
+    const QVector<MailAddress> from = ParseAddressList(singleLine(headers.from));
+    const QVector<MailAddress> replyTo = ParseAddressList(singleLine(headers.replyTo));
+    const QVector<MailAddress> to = ParseAddressList(singleLine(headers.to));
+    const QVector<MailAddress> cc = ParseAddressList(singleLine(headers.cc));
     if (from.isEmpty()) {
         result.error = QStringLiteral("The message has no sender");
         return result;
@@ -506,16 +326,10 @@ ComposedMessage MimeComposer::compose(const QString &fallbackDomain) const
     }
     result.envelopeFrom = from.first().address;
 
-    QByteArray boundary = singleLine(headers.boundary).trimmed().toLatin1();
-    if (boundary.isEmpty() || !isToken(QString::fromLatin1(boundary)))
-        boundary = QByteArray::number(QRandomGenerator::global()->generate()) + "_boundary";
-    while (containsBoundary(*m_root, boundary))
-        boundary += "_" + QByteArray::number(QRandomGenerator::global()->bounded(10));
-
     QDateTime when = Mime::parseDateText(headers.dateText);
     if (!when.isValid())
         when = QDateTime::currentDateTime();
-    QString domain = AddressDomain(headers.from);
+    QString domain = AddressDomain(singleLine(headers.from));
     if (domain.isEmpty())
         domain = fallbackDomain;
     QString tag = singleLine(headers.messageTag).trimmed();
@@ -534,8 +348,24 @@ ComposedMessage MimeComposer::compose(const QString &fallbackDomain) const
     if (!tag.isEmpty())
         out += "Message-ID: <" + tag.toUtf8() + "@" + domain.toUtf8() + ">" + CRLF;
     out += "MIME-Version: 1.0" + CRLF;
-    QByteArray head;
-    const QByteArray body = Writer().write(*m_root, boundary, true, &head);
-    result.bytes = out + head + CRLF + body;
+
+    // The given boundary, unless it is no valid one or a line of a text begins with it;
+    // then random ones until none does.
+    const int levels = multipartDepth(*m_root);
+    Writer writer;
+    writer.boundaries = boundariesFor(singleLine(headers.boundary).trimmed().toLatin1(), levels);
+    const qsizetype headerSize = out.size();
+    out.reserve(headerSize + writtenSize(*m_root));
+    for (;;) {
+        if (writer.boundaries.isEmpty() && levels > 0)
+            writer.boundaries = boundariesFor(randomBoundary(), levels);
+        writer.clash = false;
+        writer.write(*m_root, 0, out);
+        if (!writer.clash)
+            break;
+        writer.boundaries.clear();
+        out.truncate(headerSize);
+    }
+    result.bytes = std::move(out);
     return result;
 }

@@ -35,7 +35,7 @@ struct MessageHeaders
     QString subject;
     QString dateText;  // the local time as the form shows it
     QString messageTag;
-    QString boundary;
+    QString boundary;  // of the top multipart; a random one replaces it when it cannot serve
 };
 
 // The result of writing a message: the bytes on the wire and the envelope.
@@ -49,8 +49,17 @@ struct ComposedMessage
 
 // Encoders of the standard message format, each producing CRLF line ends.
 namespace Mime {
+// True when every character is ASCII other than NUL.
+bool isAscii(const QByteArray &bytes);
+bool isAscii(const QString &text);
+// A header text on one line: control characters (CR, LF, NUL, tabs, ...) become blanks.
+QString singleLine(QString text);
+// True for a non-empty MIME token: ASCII without blanks, controls or specials.
+bool isToken(const QString &text);
 // Base64 in lines of 76 characters, each ended by CRLF.
 QByteArray base64Lines(const QByteArray &data);
+// The same, appended to `out` without a buffer of its own.
+void appendBase64Lines(QByteArray &out, const QByteArray &data);
 // Quoted-printable of bytes whose lines end in CRLF; lines stay within 76 characters.
 QByteArray quotedPrintable(const QByteArray &data);
 // Every line end of the text made CRLF.
@@ -60,7 +69,8 @@ QString crlfLines(const QString &text);
 QByteArray unstructuredField(const char *name, const QString &value);
 // A header field listing addresses; display names that are not ASCII are RFC 2047 words.
 QByteArray addressField(const char *name, const QVector<MailAddress> &list);
-// One MIME parameter: name="value", or RFC 2231 (name*=utf-8''...) when not ASCII.
+// One MIME parameter: name="value", or RFC 2231 (name*=utf-8''...) when not ASCII or
+// long. Empty when the name is not a token that can be written so.
 QByteArray parameter(const QString &name, const QString &value);
 // The RFC 5322 form of a local time: "Sat, 06 Dec 2025 19:39:00 +0100".
 QByteArray rfc5322Date(const QDateTime &local);

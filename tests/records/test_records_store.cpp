@@ -15,9 +15,7 @@ class RecordsStoreTest : public QObject
 
 private slots:
     void historyAppendsAndRewritesWhole();
-    void sentToIsTheFirstWordBounded_data();
-    void sentToIsTheFirstWordBounded();
-    void binaryRecordIsCutAndDateFormat();
+    void missingRecordAndDateFormat();
 };
 
 void RecordsStoreTest::historyAppendsAndRewritesWhole()
@@ -43,39 +41,11 @@ void RecordsStoreTest::historyAppendsAndRewritesWhole()
              (QList<QByteArray>{QByteArray(253, 'a'), "\xc3\xa9" "b\n"}));
 }
 
-void RecordsStoreTest::sentToIsTheFirstWordBounded_data()
-{
-    QTest::addColumn<QByteArray>("record");
-    QTest::addColumn<QString>("sentTo");
-    const int bound = SentMessages::SentToBytes;
-    QTest::newRow("empty") << QByteArray("") << QString();
-    QTest::newRow("blanks first") << QByteArray(" \t\r\n  first@x.org second@y.org") << QStringLiteral("first@x.org");
-    QTest::newRow("huge") << QByteArray(10 * 1024 * 1024, 'h') << QString(bound, QLatin1Char('h'));
-    QTest::newRow("cut before a character") << QByteArray(bound - 1, 'a') + "\xc3\xa9" "tail"
-                                            << QString(bound - 1, QLatin1Char('a'));
-    QTest::newRow("nul") << QByteArray("nul@x.org\0more", 14) << QStringLiteral("nul@x.org");
-}
-
-void RecordsStoreTest::sentToIsTheFirstWordBounded()
-{
-    QFETCH(QByteArray, record);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("r.info"));
-    QVERIFY(TestFiles::write(path, record));
-    QTEST(SentMessages::ReadSentTo(path), "sentTo");
-}
-
-void RecordsStoreTest::binaryRecordIsCutAndDateFormat()
+// What records hold is fuzzed (tests/fuzz/sent_records.cpp).
+void RecordsStoreTest::missingRecordAndDateFormat()
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("r.info"));
-    QCOMPARE(SentMessages::ReadSentTo(path), QString());  // no record
-    QByteArray binary;
-    for (int i = 0; i < 5000; ++i)
-        binary += char(0x80 + (i * 7) % 0x7f);
-    QVERIFY(TestFiles::write(path, binary));
-    const QString word = SentMessages::ReadSentTo(path);
-    QVERIFY(!word.isEmpty() && word.toUtf8().size() <= 3 * SentMessages::SentToBytes);
+    QCOMPARE(SentMessages::ReadSentTo(dir.filePath(QStringLiteral("r.info"))), QString());
     QCOMPARE(SentMessages::FormatDate(QDateTime(QDate(2023, 12, 31), QTime(7, 8, 9))),
              QStringLiteral("12/31/2023 07:08:09"));
 }
