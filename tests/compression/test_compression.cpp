@@ -40,7 +40,7 @@ private slots:
     void failures_data();
     void failures();
     void attachCompressesAndAttaches();
-    void failuresLeaveTheRecordingUsable();
+    void failuresLeaveTheRecordingAsItWas();
     void closeDuringAJob_data();
     void closeDuringAJob();
 
@@ -58,7 +58,7 @@ private:
     // The form's ten-second recording.
     QString makeRecording(const QString &name = QStringLiteral("orv1039000000.pcm"))
     {
-        view().m_recordingFile = path(name);
+        view().recorder().setRecordingFile(path(name));
         return write(path(name), m_original) ? path(name) : QString();
     }
     static QByteArray le(quint32 value, int size)
@@ -75,16 +75,13 @@ private:
 void TestCompression::init()
 {
     m_form = std::make_unique<FormHarness>();
-    // As the form's first update wires the job.
-    view().m_compressor.SetNotifyWindow(&view());
-    view().m_compressor.SetNotifyMessage("OnCompressionComplete");
-    view().m_outboxPath = m_form->programFolder();
+    view().SetOutboxPath(m_form->programFolder());
     m_form->frame().show();
 }
 
 void TestCompression::cleanup()
 {
-    QTRY_VERIFY(!view().m_compressor.IsRunning()); // its end would reach a form that is gone
+    QTRY_VERIFY(!view().delivery().isCompressing()); // its end would reach a form that is gone
     m_form.reset();
 }
 
@@ -183,7 +180,7 @@ void TestCompression::speechSurvivesTheRoundTrip()
     QTimer delivered; // the notify target: its start(int) slot takes the job's result
     auto job = std::make_unique<CVoiceCompressor>();
     job->SetNotifyWindow(&delivered);
-    job->SetNotifyMessage("start");
+    job->SetNotifyMessage([&delivered](int result) { delivered.start(result); });
     prepare(*job, speechLike16(4 * 8000), true);
     const QString source = job->GetSourcePath(), wave = job->GetWavePath();
     QVERIFY(job->StartThread());
@@ -238,86 +235,73 @@ void TestCompression::failures()
     QCOMPARE(read(job.GetSourcePath()), how == "remove source" ? QByteArray("<missing>") : before);
 }
 
+// Attach without a connection: the job reads an 8-bit copy and ends through the event
+// loop; the voice file is listed once and the recording stays as it was.
 void TestCompression::attachCompressesAndAttaches()
 {
     // A recording named without "." (in a folder without one) gives ".wav" in the current folder.
     const QString rec = makeRecording(QStringLiteral("orv1039000000"));
     QVERIFY(view().OnCommand(Ids::AttachButton));
-    view().OnAttach(); // while a job runs: no second job, no second narrowing
-    QCOMPARE(g_compressionIdle, 0);
-    QVERIFY(view().IsTimerActive(Ids::TimerProgressDisplay));
+    view().OnAttach(); // while a job runs: no second job
+    QVERIFY(view().delivery().isCompressing() && view().IsTimerActive(Ids::TimerProgressDisplay));
     QCOMPARE(m_form->frame().statusPane()->text(), QStringLiteral("Compressing"));
     QThread::msleep(100);
-    QCOMPARE(count(QStringLiteral("Compression complete.")), 0); // the end comes through the event loop
-
-    QTRY_COMPARE(g_compressionIdle, 1);
-    QCOMPARE(count(QStringLiteral("Compressing...")), 1);
-    QCOMPARE(count(QStringLiteral("Compression complete.")), 1);
-    QCOMPARE(count(QStringLiteral("Compression Ratio: 9.81")), 1);
-    QCOMPARE(count(QStringLiteral("Compressed file size: 16310 bytes")), 1);
-    QCOMPARE(view().m_attachmentsEdit->text(), QStringLiteral(".wav,"));
+    QCOMPARE(count(QStringLiteral("Compression complete.")), 0);
+    QTRY_VERIFY(!view().delivery().isCompressing());
+    for (const char *line : {"Compressing...", "Compression complete.", "Compression Ratio: 9.81",
+                             "Compressed file size: 16310 bytes"})
+        QCOMPARE(count(QString::fromLatin1(line)), 1);
+    QCOMPARE(m_form->field(Ids::AttachmentsEdit), QStringLiteral(".wav,"));
     const WaveFile file = readWaveFile(path(QStringLiteral(".wav")));
-    QVERIFY(file.valid);
+    QVERIFY(file.valid && file.factSamples == 80000u);
     QCOMPARE(file.data.size(), 16250);
-    QCOMPARE(file.factSamples, 80000u);
+    QVERIFY(read(rec) == m_original && !QFile::exists(rec + QStringLiteral(".8bit")));
 
-    // With the voice file already listed, the 8-bit recording is not narrowed again.
-    const QByteArray narrowed = read(rec);
-    QCOMPARE(narrowed.size(), 80000);
-    view().m_recordingFile = rec;
+    // With the voice file listed, Attach does not compress again.
+    view().recorder().setRecordingFile(rec);
     view().OnAttach();
     QCOMPARE(count(QStringLiteral("Voice file already attached: .wav")), 1);
-    QCOMPARE(read(rec), narrowed);
     QCOMPARE(count(QStringLiteral("Compressing...")), 1);
 }
 
-void TestCompression::failuresLeaveTheRecordingUsable()
+void TestCompression::failuresLeaveTheRecordingAsItWas()
 {
-    const QString rec = makeRecording();
-    QVERIFY(QDir().mkdir(rec + QStringLiteral("_"))); // the narrowing's temporary cannot be created
+    const QString rec = makeRecording(), copy = rec + QStringLiteral(".8bit"), wav = path("orv1039000000.wav");
+    QVERIFY(QDir().mkdir(copy)); // no 8-bit copy can be made: no job starts
     view().OnAttach();
     QCOMPARE(count(QStringLiteral("Connot attach voice file")), 1);
-    QCOMPARE(read(rec), m_original);
-    QVERIFY(g_compressionIdle == 1 && !view().IsTimerActive(Ids::TimerProgressDisplay));
+    QVERIFY(!view().delivery().isCompressing() && !view().IsTimerActive(Ids::TimerProgressDisplay));
 
-    // A job that fails widens the recording it narrowed, and stops the progress display.
-    QVERIFY(QDir().rmdir(rec + QStringLiteral("_")));
-    view().m_compressionType = 0;
-    QVERIFY(view().OnCommand(Ids::CmdCompressionType));
+    // A job that fails stops the progress display and leaves the recording ready to play.
+    QVERIFY(QDir().rmdir(copy) && QDir().mkdir(wav));
     view().OnAttach();
-    QTRY_COMPARE(g_compressionIdle, 1);
-    QCOMPARE(count(QStringLiteral("Compression failed: no codec for DSP Group True Speech")), 1);
-    // Widened again: the 16-bit recording without its low bytes.
-    QByteArray widened = m_original;
-    for (qsizetype i = 0; i < widened.size(); i += 2)
-        widened[i] = 0;
-    QCOMPARE(read(rec), widened);
+    QTRY_VERIFY(!view().delivery().isCompressing());
+    QCOMPARE(count(QStringLiteral("Compression failed: cannot create the voice file")), 1);
     QVERIFY(!view().IsTimerActive(Ids::TimerProgressDisplay));
     QCOMPARE(m_form->frame().statusPane()->text(), QStringLiteral("Idle"));
-    QVERIFY(view().m_attachments.isEmpty() && !QFile::exists(path(QStringLiteral("orv1039000000.wav"))));
+    QVERIFY(read(rec) == m_original && !QFile::exists(copy) && view().recorder().recordingFile() == rec);
+    QVERIFY(m_form->field(Ids::AttachmentsEdit).isEmpty() && view().IsButtonEnabled(Ids::PlayButton));
 }
 
 void TestCompression::closeDuringAJob_data()
 {
-    QTest::addColumn<int>("compressionType");
-    QTest::newRow("job succeeds") << 1;
-    QTest::newRow("job fails") << 0;
+    QTest::addColumn<bool>("fails");
+    QTest::newRow("job succeeds") << false;
+    QTest::newRow("job fails") << true;
 }
 
+// The window stays open until the job has ended, then closes by itself.
 void TestCompression::closeDuringAJob()
 {
-    QFETCH(int, compressionType);
+    QFETCH(bool, fails);
     makeRecording();
-    view().m_compressionType = compressionType;
-    view().OnCompressionType();
+    QVERIFY(!fails || QDir().mkdir(path("orv1039000000.wav")));
     view().OnAttach();
     m_form->prompter().answerNext(true); // "Discard the recording that was not sent?"
     QVERIFY(!m_form->frame().close());
     QVERIFY(m_form->frame().isVisible());
     QTRY_VERIFY(!m_form->frame().isVisible());
-    // Closing starts a new message, which deletes the recording: a GSM job may end either way.
-    if (compressionType == 0)
-        QCOMPARE(count(QStringLiteral("Compression failed: no codec for DSP Group True Speech")), 1);
+    QCOMPARE(count(fails ? QStringLiteral("Compression failed: ") : QStringLiteral("Compression complete.")), 1);
 }
 
 QTEST_MAIN(TestCompression)
