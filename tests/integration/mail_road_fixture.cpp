@@ -9,20 +9,16 @@
 
 namespace MailRoad {
 
+Account testAccount(const QString &incoming, const QString &outgoing)
+{
+    // Name, servers, protocol, login, reply address, no sound devices, password kept and required.
+    return {QStringLiteral("Ann"), incoming, outgoing, MailProtocol::Esmtp, QString::fromLatin1(MailTest::User),
+            QString::fromLatin1(MailTest::Password), QStringLiteral("ann@example.test"), -1, -1, true, true};
+}
+
 void startForm(FormHarness &h, const QString &incoming, const QString &outgoing)
 {
-    Profile p;
-    p.selected = 1;
-    p.name = QStringLiteral("Ann");
-    p.incoming = incoming;
-    p.outgoing = outgoing;
-    p.protocol = MailProtocol::Esmtp;
-    p.user = QString::fromLatin1(MailTest::User);
-    p.password = QString::fromLatin1(MailTest::Password);
-    p.reply = QStringLiteral("ann@example.test");
-    p.inputDevice = p.outputDevice = -1;
-    p.savePass = p.requirePass = true;
-    h.useProfile(p);
+    h.useProfile(Profile(testAccount(incoming, outgoing), 1));
     h.view().OnInitialUpdate();
     h.view().OnTimer(Ids::TimerStartupMessage);
     h.view().setMailTimeout(5);
@@ -50,9 +46,9 @@ QString prepareMessage(FormHarness &h, const QString &to, int number, int second
     return path;
 }
 
-bool waitForLog(FormHarness &h, const QString &text, int times, int timeoutMs)
+bool waitForLog(FormHarness &h, const QString &text)
 {
-    return QTest::qWaitFor([&] { return h.log().count(text) >= times; }, timeoutMs);
+    return QTest::qWaitFor([&] { return h.log().contains(text); }, 30000);
 }
 
 }  // namespace MailRoad

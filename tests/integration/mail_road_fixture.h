@@ -6,12 +6,14 @@
 
 #include <QString>
 
-// Helpers of the mail road tests: a form with an account on the test servers, and the
-// recording of a message as Stop leaves it.
+// Helpers of the mail road tests: an account on the test servers, a form started with
+// it, and the recording of a message as Stop leaves it.
 namespace MailRoad {
 
-// Starts the form as on any run after the first, with an account on the servers:
-// POP3 login at `incoming`, ESMTP with login at `outgoing`; the mail time-out is 5 s.
+// Ann's account: POP3 login at `incoming`, ESMTP with login at `outgoing`.
+Account testAccount(const QString &incoming, const QString &outgoing);
+
+// Starts the form with Ann's account as on any run after the first; time-out 5 s.
 void startForm(FormHarness &h, const QString &incoming, const QString &outgoing);
 
 // Sends the next message through `outgoing` with `password`, as the settings would.
@@ -22,7 +24,7 @@ void useOutgoing(CTalkpostView &view, const QString &outgoing, const QString &pa
 // it. Returns its path.
 QString prepareMessage(FormHarness &h, const QString &to, int number, int seconds = 2);
 
-// Waits until the log holds `text` (counted `times`), at most `timeoutMs`.
-bool waitForLog(FormHarness &h, const QString &text, int times = 1, int timeoutMs = 30000);
+// Waits until the log holds `text`, at most 30 s.
+bool waitForLog(FormHarness &h, const QString &text);
 
 }  // namespace MailRoad
