@@ -1,7 +1,5 @@
 #include "tests/integration/mail_road_fixture.h"
 
-#include "app/module_state.h"
-#include "audio/sample_width.h"
 #include "resources/resource_ids.h"
 
 #include <QDir>
@@ -11,62 +9,46 @@
 
 namespace MailRoad {
 
-void startForm(FormHarness &h, const QString &incoming, const QString &outgoing)
+Account testAccount(const QString &incoming, const QString &outgoing)
 {
-    Profile p;
-    p.selected = 1;
-    p.name = QStringLiteral("Ann");
-    p.incoming = incoming;
-    p.outgoing = outgoing;
-    p.protocol = MailProtocol::Esmtp;
-    p.user = QString::fromLatin1(MailTest::User);
-    p.password = QString::fromLatin1(MailTest::Password);
-    p.reply = QStringLiteral("ann@example.test");
-    p.inputDevice = -1;
-    p.outputDevice = -1;
-    p.savePass = true;
-    p.requirePass = true;
-    h.useProfile(p);
-    h.view().OnInitialUpdate();
-    h.view().OnTimer(Ids::TimerStartupMessage);
-    h.view().m_timeoutSeconds = 5;
+    // Name, servers, protocol, login, reply address, no sound devices, password kept and required.
+    return {QStringLiteral("Ann"), incoming, outgoing, MailProtocol::Esmtp, QString::fromLatin1(MailTest::User),
+            QString::fromLatin1(MailTest::Password), QStringLiteral("ann@example.test"), -1, -1, true, true};
 }
 
-QString makeRecording(const QString &outbox, int seconds, int number)
+void startForm(FormHarness &h, const QString &incoming, const QString &outgoing)
 {
-    const QString path = QDir(outbox).filePath(QStringLiteral("orv10390000%1.pcm").arg(number, 2, 10, QLatin1Char('0')));
+    h.useProfile(Profile(testAccount(incoming, outgoing), 1));
+    h.view().OnInitialUpdate();
+    h.view().OnTimer(Ids::TimerStartupMessage);
+    h.view().setMailTimeout(5);
+}
+
+void useOutgoing(CTalkpostView &view, const QString &outgoing, const QString &password)
+{
+    Account a = view.account();
+    a.outgoing = outgoing;
+    a.password = password;
+    view.setAccount(a);
+}
+
+QString prepareMessage(FormHarness &h, const QString &to, int number, int seconds)
+{
+    const QString path = QDir(h.outbox()).filePath(QStringLiteral("orv10390000%1.pcm").arg(number, 2, 10, QLatin1Char('0')));
     QByteArray data(seconds * 16000, '\0');
     for (int i = 0; i < seconds * 8000; ++i)
         qToLittleEndian(qint16(8000 * std::sin(i * 2 * M_PI * 440 / 8000)), data.data() + 2 * i);
-    return TestFiles::write(path, data) ? path : QString();
+    if (!TestFiles::write(path, data))
+        return QString();
+    h.setField(Ids::RecipientCombo, to);
+    h.view().recorder().setRecordingFile(path);
+    h.view().EnableButton(Ids::PlayButton, true);  // as Stop leaves it
+    return path;
 }
 
-QString makeCompressedVoice(CTalkpostView &view, const QString &outbox, int number)
+bool waitForLog(FormHarness &h, const QString &text)
 {
-    const QString raw = makeRecording(outbox, 2, number);
-    NarrowTo8Bit(raw);
-    QString wav = raw;
-    wav.replace(QStringLiteral(".pcm"), QStringLiteral(".wav"));
-    // Any bytes will do: the tests compare them with the stored part.
-    QByteArray bytes("RIFF\0\0\0\0WAVEfmt ", 16);
-    for (int i = 0; i < 20000; ++i)
-        bytes += char((i * 7 + number) & 0xff);
-    if (!TestFiles::write(wav, bytes))
-        return {};
-    view.m_voiceFile = raw;
-    view.m_infoFile = wav + QStringLiteral(".info");
-    g_lastCompressedFile = wav;
-    g_lastRecordingFile = raw;
-    view.UpdateData(true);
-    view.m_attachments += wav + QLatin1Char(',');
-    view.m_recordingFile.clear();
-    view.UpdateData(false);
-    return wav;
-}
-
-bool waitForLog(FormHarness &h, const QString &text, int times, int timeoutMs)
-{
-    return QTest::qWaitFor([&] { return h.log().count(text) >= times; }, timeoutMs);
+    return QTest::qWaitFor([&] { return h.log().contains(text); }, 30000);
 }
 
 }  // namespace MailRoad

@@ -6,22 +6,25 @@
 
 #include <QString>
 
-// Helpers of the mail road tests: a form set up with an account on the test servers,
-// and the files of a voice message in its outbox.
+// Helpers of the mail road tests: an account on the test servers, a form started with
+// it, and the recording of a message as Stop leaves it.
 namespace MailRoad {
 
-// Starts the form as on any run after the first, with an account on the servers:
-// POP3 login at `incoming`, ESMTP with login at `outgoing`.
+// Ann's account: POP3 login at `incoming`, ESMTP with login at `outgoing`.
+Account testAccount(const QString &incoming, const QString &outgoing);
+
+// Starts the form with Ann's account as on any run after the first; time-out 5 s.
 void startForm(FormHarness &h, const QString &incoming, const QString &outgoing);
 
-// A raw 16-bit recording of `seconds` seconds of a tone in the outbox, as Stop leaves it.
-QString makeRecording(const QString &outbox, int seconds, int number = 1);
+// Sends the next message through `outgoing` with `password`, as the settings would.
+void useOutgoing(CTalkpostView &view, const QString &outgoing, const QString &password);
 
-// The state "Compression Complete" leaves: the recording narrowed to 8 bits, its WAV
-// file in the attachment field, the voice and record files remembered. Returns the WAV path.
-QString makeCompressedVoice(CTalkpostView &view, const QString &outbox, int number = 1);
+// Types `to` into the To box and gives the message a raw 16-bit recording of
+// `seconds` seconds of a tone in the outbox, playable as after Stop; Send compresses
+// it. Returns its path.
+QString prepareMessage(FormHarness &h, const QString &to, int number, int seconds = 2);
 
-// Waits until the log holds `text` (counted `times`), at most `timeoutMs`.
-bool waitForLog(FormHarness &h, const QString &text, int times = 1, int timeoutMs = 30000);
+// Waits until the log holds `text`, at most 30 s.
+bool waitForLog(FormHarness &h, const QString &text);
 
 }  // namespace MailRoad

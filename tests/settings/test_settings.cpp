@@ -302,7 +302,7 @@ void SettingsTest::firstRun()
         QVERIFY(offeredAndHidden);
         // Cancel: the profiles stay, nothing became current, the program goes on.
         QCOMPARE(stored(h.programFolder()), QStringList{"Stale Stale.pop"});
-        QCOMPARE(raw().value("Settings/Name").toString() + h.view().m_account.name, QString());
+        QCOMPARE(raw().value("Settings/Name").toString() + h.view().account().name, QString());
         h.frame().show();
         QTest::qWait(100);
         QVERIFY(h.frame().isVisible());
@@ -322,13 +322,15 @@ void SettingsTest::settingsLoadedAndChanged()
     ProfileFile::write(ProfileFile::path(h.programFolder()), {profile("A"), profile("B")});
     SettingsStore::save(settingsOf({"B", "", "smtp.b", MailProtocol::Smtp, "", "pw", "", -1, 2, true, false}, true));
     view.OnInitialUpdate();
-    QCOMPARE(view.m_account.outgoing + ' ' + view.m_account.password, QStringLiteral("smtp.b pw"));
-    QCOMPARE((QList<int>{view.m_account.inputDevice, view.m_account.outputDevice, view.m_connectPending}), (QList<int>{-1, 2, 1}));
+    QCOMPARE(view.account().outgoing + ' ' + view.account().password, QStringLiteral("smtp.b pw"));
+    QCOMPARE((QList<int>{view.account().inputDevice, view.account().outputDevice}), (QList<int>{-1, 2}));
     QVERIFY(view.IsTimerActive(Ids::TimerAutoConnect));
 
     // OK with another profile makes it current and saves the settings; a password
     // not kept is neither shown in the dialog nor saved.
-    view.m_account.savePass = false;
+    Account account = view.account();
+    account.savePass = false;
+    view.setAccount(account);
     QString shownPassword = QStringLiteral("unset");
     h.prompter().onNextDialog([&shownPassword](QDialog &d) {
         auto &dialog = dynamic_cast<CSettingsDialog &>(d);
@@ -340,12 +342,14 @@ void SettingsTest::settingsLoadedAndChanged()
     });
     view.OnCommand(Ids::CmdSettings);
     QCOMPARE(shownPassword, QString());
-    QCOMPARE(view.m_account.outgoing + ' ' + view.m_account.password, QStringLiteral("A.smtp typed"));
-    QCOMPARE(view.m_profileCombo->currentText(), QStringLiteral("A"));
+    QCOMPARE(view.account().outgoing + ' ' + view.account().password, QStringLiteral("A.smtp typed"));
+    QCOMPARE(h.field(Ids::ProfileCombo), QStringLiteral("A"));
     QCOMPARE(raw().value("Settings/Name").toString() + '|' + raw().value("Settings/Pass").toString(), QStringLiteral("A|"));
     QCOMPARE(h.log().count(QStringLiteral("Profile saved.")), 1);
     // The save command writes the password while it is kept.
-    view.m_account.savePass = true;
+    account = view.account();
+    account.savePass = true;
+    view.setAccount(account);
     view.OnCommand(Ids::CmdSaveSettings);
     QCOMPARE(raw().value("Settings/Pass").toString(), QStringLiteral("typed"));
 }
@@ -356,7 +360,7 @@ void SettingsTest::outboxPathAndAttachment()
     const QDir folder(h.programFolder());
     const QString sub = folder.filePath("sub"), file = folder.filePath("a.wav"), info = file + ".info";
     QVERIFY(folder.mkdir("sub") && TestFiles::write(file, "") && TestFiles::write(info, ""));
-    h.view().m_outboxPath = h.outbox();
+    h.view().SetOutboxPath(h.outbox());
     QStringList shown;
     for (const QString &entered : {QString(), folder.filePath("missing"), sub, file}) {
         h.prompter().onNextDialog([&shown, entered](QDialog &d) {
@@ -370,17 +374,17 @@ void SettingsTest::outboxPathAndAttachment()
     // An empty or missing path is refused; a folder becomes current, a file only passes.
     QCOMPARE(h.prompter().shown, QStringList(2, "Invalid path!"));
     QCOMPARE(shown, (QStringList{h.outbox(), h.outbox(), h.outbox(), sub}));
-    QCOMPARE(h.view().m_outboxPath, file);
+    QCOMPARE(h.view().GetOutboxPath(), file);
     QCOMPARE(canonical(QDir::currentPath()), canonical(sub));
 
     // Attaching: a path listed already, even inside a longer one, or Cancel adds nothing.
-    h.view().m_attachmentsEdit->setText("typed.doc,");
+    h.setField(Ids::AttachmentsEdit, "typed.doc,");
     for (const QString &chosen : {info, file, sub, sub, QString()}) {
         if (!chosen.isNull())
             h.prompter().chooseFileNext(chosen);
         h.view().OnCommand(chosen == file ? Ids::BrowseButton : Ids::CmdAttachment);
     }
-    QCOMPARE(h.view().m_attachmentsEdit->text(), "typed.doc," + info + ',' + sub + ',');
+    QCOMPARE(h.field(Ids::AttachmentsEdit), "typed.doc," + info + ',' + sub + ',');
     // The file dialog starts in the program folder; then the current directory is restored.
     QCOMPARE(h.prompter().fileDialogFolders, QStringList(5, h.programFolder()));
     QCOMPARE(canonical(QDir::currentPath()), canonical(sub));

@@ -1,5 +1,5 @@
-// The main frame: menus, accelerators and toolbar against the command ids, commands
-// by id, the tray and help pages; and the docked log bar's layout, painting and clicks.
+// The main frame: commands by id and key reach the view first, enable rules as a menu
+// opens, tray, Hide, help pages; the docked log bar's layout, painting and clicks.
 
 #include "resources/resource_ids.h"
 #include "shell/frame_client.h"
@@ -14,35 +14,21 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QToolBar>
-#include <QUrl>
 
 namespace {
 
-// Records the commands that reach the view, which handles the ids it is given.
+// Records the commands that reach the view, which handles the ids given, disables Connect.
 class RecordingClient : public FrameClient
 {
 public:
     QList<int> handledIds, received;
-    bool OnCommand(int id) override
-    {
-        received << id;
-        return handledIds.contains(id);
-    }
+    bool OnCommand(int id) override { return received << id, handledIds.contains(id); }
     std::optional<bool> commandEnabled(int id) const override { return id == Ids::CmdConnect ? false : std::optional<bool>(); }
     bool closeRequested() override { return true; }
 };
-
-QStringList captions(const QList<QAction *> &actions)
-{
-    QStringList result;
-    for (QAction *action : actions)
-        result << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    return result;
-}
 
 // Where the log bar, its dialog and the form are; the last holds floating, visible and dock side.
 QList<QRect> placeOf(CMainFrame &frame)
@@ -54,63 +40,16 @@ QList<QRect> placeOf(CMainFrame &frame)
 
 }  // namespace
 
-
 class MainFrameTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void menusToolbarAndTray();
-    void keysAndCommandsReachTheView();
+    void commandsReachTheViewFirst();
     void logBarDocksPaintsAndSwallowsClicks();
 };
 
-void MainFrameTest::menusToolbarAndTray()
-{
-    CMainFrame frame;
-    const QList<QAction *> tops = frame.menuBar()->actions();
-    QCOMPARE(captions(tops), (QStringList{"&Email", "E&dit", "&View", "&Help"}));
-    QCOMPARE(captions(tops[0]->menu()->actions()),
-             (QStringList{"&New\tAlt+N", "&Attachment\tAlt+A", "&Send\tAlt+S", "-", "&Connect", "&Disconnect",
-                          "Send &Test Email...", "-", "E&xit\tAlt+X"}));
-    QCOMPARE(captions(tops[1]->menu()->actions()), (QStringList{"Undo\tCtrl+Z", "-", "Cut\tCtrl+X", "Copy\tCtrl+C",
-                                                                "Paste\tCtrl+V", "-", "Select All\tCtrl+A"}));
-    QCOMPARE(captions(tops[2]->menu()->actions()),
-             (QStringList{"&Settings", "-", "&Toolbar", "&Status Bar", "&Log Window", "&Clear Log", "&Trace Info",
-                          "-", "&Sent Messages", "&History", "&Address Book", "-", "&Hide"}));
-    QCOMPARE(captions(tops[3]->menu()->actions()),
-             (QStringList{"&Online Help", "&Tech Support", "&Orvanto Updates", "-", "&About Orvanto..."}));
-    QList<int> inMenus;
-    for (QAction *top : tops)
-        for (QAction *item : top->menu()->actions())
-            if (!item->isSeparator())
-                inMenus << item->data().toInt();
-    QCOMPARE(inMenus, (QList<int>{Ids::CmdNew, Ids::CmdAttachment, Ids::CmdSend, Ids::CmdConnect, Ids::CmdDisconnect,
-                                  Ids::CmdTestMail, Ids::CmdExit, Ids::CmdUndo, Ids::CmdCut, Ids::CmdCopy, Ids::CmdPaste,
-                                  Ids::CmdSelectAll, Ids::CmdSettings, Ids::CmdToolbar, Ids::CmdStatusBar,
-                                  Ids::CmdToggleLog, Ids::CmdClearLog, Ids::CmdTraceInfo, Ids::CmdSentMessages,
-                                  Ids::CmdHistory, Ids::CmdAddressBook, Ids::CmdHide, Ids::CmdOnlineHelp,
-                                  Ids::CmdTechSupport, Ids::CmdUpdates, Ids::CmdAbout}));
-    QList<int> tools;
-    for (QAction *action : frame.toolBar()->actions())
-        tools << (action->isSeparator() ? 0 : action->data().toInt());
-    QCOMPARE(tools, (QList<int>{Ids::CmdNew, 0, Ids::CmdSend, 0, Ids::CmdSettings, 0, Ids::CmdSentMessages, 0,
-                                Ids::CmdOnlineHelp, 0, Ids::CmdHide}));
-
-    QCOMPARE(frame.trayIcon()->toolTip(), QStringLiteral("Orvanto  3.0"));
-    QVERIFY(!frame.trayIcon()->icon().isNull() && !frame.trayIcon()->isVisible());
-    QCOMPARE(captions(frame.trayMenu()->actions()), (QStringList{"Orvanto 2.2", "-", "&Restore", "&Exit"}));
-    QVERIFY(!frame.trayMenu()->actions().first()->isEnabled());
-    // Without a system tray, Hide minimises the window so it can be brought back.
-    QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
-    frame.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&frame));
-    frame.dispatch(Ids::CmdHide);
-    QTRY_VERIFY(frame.windowState() & Qt::WindowMinimized);
-    QVERIFY(!frame.trayIcon()->isVisible());
-}
-
-void MainFrameTest::keysAndCommandsReachTheView()
+void MainFrameTest::commandsReachTheViewFirst()
 {
     CMainFrame frame;
     RecordingClient client;
@@ -118,24 +57,13 @@ void MainFrameTest::keysAndCommandsReachTheView()
     frame.setClient(&client);
     frame.show();
     QVERIFY(QTest::qWaitForWindowActive(&frame));
-    // Focus on a widget that handles no key itself, so every key reaches the table.
+    // Keys reach their commands wherever the focus is; F6 moves it to the log window.
     frame.toolBar()->setFocus();
-    const std::pair<QKeyCombination, int> keys[] = {
-        {Qt::CTRL | Qt::Key_A, Ids::CmdSelectAll},   {Qt::ALT | Qt::Key_A, Ids::CmdAttachment},
-        {Qt::CTRL | Qt::Key_C, Ids::CmdCopy},        {Qt::CTRL | Qt::Key_N, Ids::CmdNew},
-        {Qt::ALT | Qt::Key_N, Ids::CmdNew},          {Qt::CTRL | Qt::Key_O, Ids::CmdNew},
-        {Qt::CTRL | Qt::Key_S, Ids::CmdSend},        {Qt::ALT | Qt::Key_S, Ids::CmdSend},
-        {Qt::CTRL | Qt::Key_V, Ids::CmdPaste},       {Qt::ALT | Qt::Key_Backspace, Ids::CmdUndo},
-        {Qt::SHIFT | Qt::Key_Delete, Ids::CmdCut},   {Qt::CTRL | Qt::Key_Insert, Ids::CmdCopy},
-        {Qt::SHIFT | Qt::Key_Insert, Ids::CmdPaste}, {Qt::CTRL | Qt::Key_X, Ids::CmdCut},
-        {Qt::CTRL | Qt::Key_Z, Ids::CmdUndo},        {Qt::ALT | Qt::Key_X, Ids::CmdExit},
-        {Qt::NoModifier | Qt::Key_F6, Ids::CmdNextPane}};
-    for (const auto &[key, id] : keys) {
-        client.received.clear();
+    for (const QKeyCombination key :
+         {Qt::CTRL | Qt::Key_S, Qt::ALT | Qt::Key_X, Qt::SHIFT | Qt::Key_Insert, QKeyCombination(Qt::Key_F6)})
         QTest::keyClick(&frame, key.key(), key.keyboardModifiers());
-        QCOMPARE(client.received, QList<int>{id});
-    }
-    QTRY_VERIFY(frame.logEdit()->hasFocus());  // F6 moved it to the log window
+    QCOMPARE(client.received, (QList<int>{Ids::CmdSend, Ids::CmdExit, Ids::CmdPaste, Ids::CmdNextPane}));
+    QTRY_VERIFY(frame.logEdit()->hasFocus());
 
     // The view gets each command first; what it leaves, the frame handles.
     frame.logEdit()->setPlainText(QStringLiteral("kept"));
@@ -144,16 +72,24 @@ void MainFrameTest::keysAndCommandsReachTheView()
     client.handledIds.clear();
     frame.dispatch(Ids::CmdClearLog);
     QVERIFY(frame.logEdit()->toPlainText().isEmpty());
-    frame.updateCommandUi();
+    // The view's enable rules are applied as a menu opens, not before.
+    QMenu *email = frame.menuBar()->actions().first()->menu();
+    QVERIFY(frame.action(Ids::CmdConnect)->isEnabled());
+    email->popup(frame.mapToGlobal(QPoint(0, 0)));
     QVERIFY(!frame.action(Ids::CmdConnect)->isEnabled() && frame.action(Ids::CmdSend)->isEnabled());
-    QSignalSpy about(&frame, &CMainFrame::aboutRequested);
-    frame.dispatch(Ids::CmdAbout);
-    QCOMPARE(about.count(), 1);
+    email->close();
     UrlCatcher catcher(QStringLiteral("http"));
     frame.dispatch(Ids::CmdOnlineHelp);
     frame.dispatch(Ids::CmdUpdates);
     QCOMPARE(catcher.urls, (QList<QUrl>{QUrl(QStringLiteral("http://www.orvanto.example/orvanto.htm")),
                                         QUrl(QStringLiteral("http://www.orvanto.example/orvanto/index.html"))}));
+
+    // The tray icon waits for Hide; without a system tray, Hide minimises the window.
+    QVERIFY(!frame.trayIcon()->icon().isNull() && !frame.trayIcon()->isVisible());
+    QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+    frame.dispatch(Ids::CmdHide);
+    QTRY_VERIFY(frame.windowState() & Qt::WindowMinimized);
+    QVERIFY(!frame.trayIcon()->isVisible());
 }
 
 void MainFrameTest::logBarDocksPaintsAndSwallowsClicks()
@@ -165,9 +101,7 @@ void MainFrameTest::logBarDocksPaintsAndSwallowsClicks()
     CLogBar *bar = frame.dockingLogBar();
     const LogBarLayout lay = bar->layout();
     QWidget *face = bar->widget();
-    QCOMPARE(bar->windowTitle(), QStringLiteral("Log window"));
     QCOMPARE(frame.dockWidgetArea(bar), Qt::BottomDockWidgetArea);
-    QVERIFY(!bar->features().testFlag(QDockWidget::DockWidgetFloatable));
     // The client area is as high as the log dialog, which fills it; the gripper is on the left.
     QCOMPARE(bar->height(), dialogHeight + 9);
     QCOMPARE(lay.client.height(), dialogHeight);
@@ -207,7 +141,6 @@ void MainFrameTest::logBarDocksPaintsAndSwallowsClicks()
         QCOMPARE(bar->hitTest(point), hit);
         QTest::mouseClick(face, Qt::LeftButton, {}, point);
         QTest::mouseDClick(face, Qt::LeftButton, {}, point);
-        QTest::mouseClick(face, Qt::RightButton, {}, point);
         QTest::mousePress(face, Qt::LeftButton, {}, point);
         QTest::mouseMove(face, point + QPoint(30, -60));
         QTest::mouseRelease(face, Qt::LeftButton, {}, point + QPoint(30, -60));
