@@ -14,6 +14,7 @@ inline constexpr int BadMessage = 20016;         // the message cannot be writte
 inline constexpr int BadAction = 20017;          // an action out of order, or an unknown one
 inline constexpr int FileUnreadable = 20018;     // the attachment file cannot be read
 inline constexpr int Cancelled = 20019;          // the control was closed during the operation
+inline constexpr int NeedsSmtpUtf8 = 20020;      // an address is not ASCII before the @, the server offers no SMTPUTF8
 inline constexpr int HostNotFound = 11001;
 inline constexpr int ConnectionRefused = 10061;
 inline constexpr int TimedOut = 10060;

@@ -78,6 +78,7 @@ private:
     bool m_authInProgress = false;
     bool m_loginMissing = false;
     bool m_tlsRequiredByPolicy = false;
+    bool m_smtpUtf8 = false;  // the last EHLO reply offered SMTPUTF8
     QString m_lastReply;
     QString m_hostName;
 

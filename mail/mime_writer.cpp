@@ -30,10 +30,13 @@ bool isAscii(const QString &text)
     return true;
 }
 
+// Line breaks, NUL and every other control character become blanks: none may reach a header.
 QString singleLine(QString text)
 {
-    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    for (QChar &c : text) {
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char(' ');
+    }
     return text;
 }
 
@@ -488,10 +491,17 @@ bool containsBoundary(const MimePart &part, const QByteArray &boundary)
 ComposedMessage MimeComposer::compose(const QString &fallbackDomain) const
 {
     ComposedMessage result;
-    const QVector<MailAddress> from = ParseAddressList(headers.from);
-    const QVector<MailAddress> replyTo = ParseAddressList(headers.replyTo);
-    const QVector<MailAddress> to = ParseAddressList(headers.to);
-    const QVector<MailAddress> cc = ParseAddressList(headers.cc);
+    // One reading of each field serves the envelope and the header.
+    const AddressList lists[] = {ParseAddressList(headers.from), ParseAddressList(headers.replyTo),
+                                 ParseAddressList(headers.to), ParseAddressList(headers.cc)};
+    for (const AddressList &list : lists) {
+        if (!list.ok()) {
+            result.error = QStringLiteral("Not an e-mail address: ") + list.notAnAddress;
+            return result;
+        }
+    }
+    const QVector<MailAddress> &from = lists[0].addresses, &replyTo = lists[1].addresses, &to = lists[2].addresses,
+                               &cc = lists[3].addresses;
     if (from.isEmpty()) {
         result.error = QStringLiteral("The message has no sender");
         return result;

@@ -15,6 +15,7 @@
 #include <QCursor>
 #include <QDesktopServices>
 #include <QDockWidget>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -93,7 +94,9 @@ void CMainFrame::createActions()
     for (const int id : {Ids::CmdToolbar, Ids::CmdStatusBar, Ids::CmdToggleLog})
         m_actions.value(id)->setChecked(true);
 
-    // Accelerators: every key of the table reaches its command, whatever has the focus.
+    // Accelerators: every key of the table reaches its command, whatever has the focus
+    // (see eventFilter for the one the edit fields would take).
+    qApp->installEventFilter(this);
     for (const AcceleratorEntry &entry : acceleratorTable()) {
         auto *shortcut = new QShortcut(entry.keys, this);
         shortcut->setContext(Qt::WindowShortcut);
@@ -122,6 +125,8 @@ void CMainFrame::createToolBar()
     m_toolBar->setObjectName(QStringLiteral("toolBar"));
     m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     m_toolBar->setIconSize(QSize(16, 16));
+    // Its own context menu can hide it too; View > Toolbar follows.
+    connect(m_toolBar, &QToolBar::visibilityChanged, this, [this] { followBar(Ids::CmdToolbar, m_toolBar); });
     for (const int id : toolbarItems()) {
         if (id == 0) {
             m_toolBar->addSeparator();
@@ -162,6 +167,7 @@ void CMainFrame::createLogBar()
     m_logDialog = new CLogDialog(this);
     m_logBar = new CLogBar(QStringLiteral("Log window"), m_logDialog, this);
     addDockWidget(Qt::BottomDockWidgetArea, m_logBar);
+    connect(m_logBar, &QDockWidget::visibilityChanged, this, [this] { followBar(Ids::CmdToggleLog, m_logBar); });
 }
 
 void CMainFrame::createTray()
@@ -174,21 +180,33 @@ void CMainFrame::createTray()
     m_trayMenu->addAction(m_actions.value(Ids::CmdRestore));
     auto *exitAction = m_trayMenu->addAction(QStringLiteral("&Exit"));
     connect(exitAction, &QAction::triggered, this, [this] { dispatch(Ids::CmdExit); });
-    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        switch (reason) {
-        case QSystemTrayIcon::Trigger:
-        case QSystemTrayIcon::Context:
-            hide();
-            m_trayMenu->popup(QCursor::pos());
-            break;
-        case QSystemTrayIcon::DoubleClick:
-            OnRestore();
-            break;
-        default:
-            hide();
-            break;
-        }
-    });
+    m_trayClick = new QTimer(this);
+    m_trayClick->setSingleShot(true);
+    connect(m_trayClick, &QTimer::timeout, this, [this] { m_trayMenu->popup(QCursor::pos()); });
+    connect(m_tray, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) { onTrayActivated(int(reason)); });
+}
+
+void CMainFrame::onTrayActivated(int reason)
+{
+    switch (QSystemTrayIcon::ActivationReason(reason)) {
+    case QSystemTrayIcon::Trigger:
+        // A menu opened at the first click of a double-click would take the second.
+        hide();
+        m_trayClick->start(QApplication::doubleClickInterval());
+        break;
+    case QSystemTrayIcon::Context:
+        hide();
+        m_trayMenu->popup(QCursor::pos());
+        break;
+    case QSystemTrayIcon::DoubleClick:
+        m_trayClick->stop();
+        OnRestore();
+        break;
+    default:
+        hide();
+        break;
+    }
 }
 
 QDockWidget *CMainFrame::logBar() const
@@ -268,6 +286,14 @@ void CMainFrame::toggleBar(int id, QWidget *bar)
     bar->setVisible(show);
 }
 
+// A bar hidden or shown other than by its command (the toolbar's own context menu)
+// keeps the command's check mark true.
+void CMainFrame::followBar(int id, QWidget *bar)
+{
+    const QSignalBlocker blocker(m_actions.value(id));
+    m_actions.value(id)->setChecked(!bar->isHidden());
+}
+
 void CMainFrame::OnToggleLogWindow()
 {
     toggleBar(Ids::CmdToggleLog, m_logBar);
@@ -341,6 +367,23 @@ void CMainFrame::notifyFromTray(const QString &text)
 {
     if (isHiddenInTray())
         m_tray->showMessage(QString::fromLatin1(Product::VersionedName), text, QSystemTrayIcon::NoIcon);
+}
+
+bool CMainFrame::eventFilter(QObject *watched, QEvent *event)
+{
+    // A focused edit field takes Ctrl+A for its own Select All, which does not copy.
+    // Refused the override, the key stays the accelerator, whose command selects and
+    // copies. Only the fields of this window: dialogs keep their own Ctrl+A.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const auto *widget = qobject_cast<QWidget *>(watched);
+        if (key->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_A) && widget
+            && widget->window() == this) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void CMainFrame::closeEvent(QCloseEvent *event)

@@ -12,6 +12,7 @@ class QLabel;
 class QMenu;
 class QPlainTextEdit;
 class QSystemTrayIcon;
+class QTimer;
 class QToolBar;
 class StatusPane;
 
@@ -59,6 +60,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Claims Ctrl+A from the edit fields, whose own Select All does not copy.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createActions();
@@ -69,6 +72,8 @@ private:
     void createTray();
     void moveFocusBetweenPanes();
     void toggleBar(int id, QWidget *bar);
+    void followBar(int id, QWidget *bar);
+    void onTrayActivated(int reason);
     void updateLockIndicators();
     QAction *makeAction(int id, const QString &text, bool checkable);
 
@@ -81,5 +86,7 @@ private:
     CLogBar *m_logBar = nullptr;
     QSystemTrayIcon *m_tray = nullptr;
     QMenu *m_trayMenu = nullptr;
+    // A click on the tray icon opens the menu only once no second click has come.
+    QTimer *m_trayClick = nullptr;
     QRect m_savedRect;
 };

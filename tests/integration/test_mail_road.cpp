@@ -151,7 +151,7 @@ private slots:
         QCOMPARE(read(wav + QStringLiteral(".info")), QByteArray("bob@example.test"));
         QVERIFY(v.m_infoFile.isEmpty() && v.m_recipient.isEmpty() && v.m_attachmentsEdit->text().isEmpty());
         QVERIFY(!v.m_connected && !v.IsMessageLocked());
-        QCOMPARE(RecipientHistory(h.programFolder()).entries(), QStringList{QStringLiteral("bob@example.test")});
+        QCOMPARE(RecipientHistory(h.programFolder()).recipients(), QStringList{QStringLiteral("bob@example.test")});
         QCOMPARE(v.m_recipientCombo->findText(QStringLiteral("bob@example.test")), 0);
         QCOMPARE(recordedMessages(h), QStringList{QStringLiteral("orv1039000001.wav|bob@example.test")});
 

@@ -69,6 +69,15 @@ void RecordsUiTest::historyInTheBoxAndTheDialog()
                                         k46.toLatin1() + '\n');
     for (const int row : {0, 3})
         dialog.list()->setRangeSelected(QTableWidgetSelectionRange(row, 0, row, 0), true);
+    // On a full disk nothing is deleted, and the dialog says so.
+    const QByteArray kept = TestFiles::read(path);
+    h.prompter().answerNext(true);
+    TestFiles::withSizeLimit(20, [&] { dialog.OnDelete(); });
+    QCOMPARE(h.prompter().shown.last(), QStringLiteral("Cannot save the history: File too large"));
+    QCOMPARE(TestFiles::read(path), kept);
+    QCOMPARE(dialog.list()->rowCount(), 5);
+    for (const int row : {0, 3})
+        dialog.list()->setRangeSelected(QTableWidgetSelectionRange(row, 0, row, 0), true);
     h.prompter().answerNext(true);
     dialog.OnDelete();
     QCOMPARE(column(dialog.list()), (QStringList{"Bob@y.org, cy@z.org", "   al@w.org tail", k46}));
@@ -84,7 +93,8 @@ void RecordsUiTest::historyInTheBoxAndTheDialog()
     QVERIFY(!QFile::exists(path));
     QCOMPARE(view.m_recipientCombo->count(), 0);
     const QString del = QStringLiteral("Do you want to delete the selected entries?");
-    QCOMPARE(h.prompter().shown, (QStringList{del, del, "Do you want to clear the history list?"}));
+    QCOMPARE(h.prompter().shown, (QStringList{del, del, "Cannot save the history: File too large", del,
+                                              "Do you want to clear the history list?"}));
 }
 
 void RecordsUiTest::recipientsAreAddedOnce()

@@ -6,11 +6,15 @@
 #include "shell/log_bar.h"
 #include "shell/log_dialog.h"
 #include "shell/main_frame.h"
+#include "shell/prompter.h"
 #include "tests/support/url_catcher.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QImage>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTimer>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -63,6 +67,7 @@ private slots:
     void menusToolbarAndTray();
     void keysAndCommandsReachTheView();
     void logBarDocksPaintsAndSwallowsClicks();
+    void boxBeforeTheWindowIsCentredOnTheScreen();
 };
 
 void MainFrameTest::menusToolbarAndTray()
@@ -136,6 +141,16 @@ void MainFrameTest::keysAndCommandsReachTheView()
         QCOMPARE(client.received, QList<int>{id});
     }
     QTRY_VERIFY(frame.logEdit()->hasFocus());  // F6 moved it to the log window
+
+    // An edit field keeps its keys except Ctrl+A, whose command also copies.
+    auto *field = new QLineEdit(QStringLiteral("text"));
+    frame.setCentralWidget(field);
+    field->setFocus();
+    QTRY_VERIFY(field->hasFocus());
+    client.received.clear();
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(client.received, QList<int>{Ids::CmdSelectAll});
 
     // The view gets each command first; what it leaves, the frame handles.
     frame.logEdit()->setPlainText(QStringLiteral("kept"));
@@ -227,6 +242,28 @@ void MainFrameTest::logBarDocksPaintsAndSwallowsClicks()
     frame.dispatch(Ids::CmdToggleLog);
     QVERIFY(bar->isVisible() && toggle->isChecked());
     QTRY_COMPARE(placeOf(frame), before);
+    // The window's own context menu hides bars too; their View items follow.
+    for (QWidget *hidden : {static_cast<QWidget *>(frame.toolBar()), static_cast<QWidget *>(bar)}) {
+        const QAction *view = frame.action(hidden == bar ? Ids::CmdToggleLog : Ids::CmdToolbar);
+        QAction *contextItem = hidden == bar ? bar->toggleViewAction() : frame.toolBar()->toggleViewAction();
+        contextItem->trigger();
+        QVERIFY(hidden->isHidden() && !view->isChecked());
+        contextItem->trigger();
+        QVERIFY(!hidden->isHidden() && view->isChecked());
+    }
+}
+
+void MainFrameTest::boxBeforeTheWindowIsCentredOnTheScreen()
+{
+    CMainFrame frame;  // not shown yet, as on a first run
+    QRect shown;
+    QTimer::singleShot(0, [&shown] {
+        QWidget *box = QApplication::activeModalWidget();
+        shown = box->frameGeometry();
+        box->close();
+    });
+    WidgetPrompter().message(&frame, QStringLiteral("Not an e-mail address: Bob"));
+    QVERIFY((shown.center() - frame.screen()->availableGeometry().center()).manhattanLength() <= 2);
 }
 
 QTEST_MAIN(MainFrameTest)

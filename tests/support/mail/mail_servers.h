@@ -57,7 +57,7 @@ private:
 class SmtpServer
 {
 public:
-    // mode: auth-tls, auth, plain, tls-only, bad-cert, fault:NAME (see smtp_server.py)
+    // mode: auth-tls, auth, plain, utf8, tls-only, bad-cert, fault:NAME (see smtp_server.py)
     bool start(const QString &mode, const TestCa *ca = nullptr);
     void stop() { m_process.stop(); }
     int port = 0;
