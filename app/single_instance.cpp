@@ -77,7 +77,11 @@ QString SingleInstance::runtimeFolder()
 
 QString SingleInstance::serverName(const QString &title)
 {
-    const QString folder = runtimeFolder();
+    return socketPath(runtimeFolder(), title);
+}
+
+QString SingleInstance::socketPath(const QString &folder, const QString &title)
+{
     if (folder.isEmpty())
         return QString();
     const QByteArray key = (title + QLatin1Char('\n') + userKey() + QLatin1Char('\n') + desktopKey()).toUtf8();
@@ -106,8 +110,9 @@ bool SingleInstance::send(const QString &serverName, const QByteArray &message)
 
 bool SingleInstance::claim()
 {
-    const QString primary = serverName(QString::fromLatin1(Product::MainWindowTitle));
-    const QString versioned = serverName(QString::fromLatin1(Product::VersionedName));
+    const QString folder = runtimeFolder();
+    const QString primary = socketPath(folder, QString::fromLatin1(Product::MainWindowTitle));
+    const QString versioned = socketPath(folder, QString::fromLatin1(Product::VersionedName));
     if (primary.isEmpty())
         return true;  // nowhere safe to meet another instance: run unguarded
     if (send(primary, RaiseMessage) || send(versioned, RaiseMessage))
@@ -116,7 +121,7 @@ bool SingleInstance::claim()
     // Two starts at the same moment: the lock decides which one runs. A lock left by a
     // crashed instance names a dead process and is taken over.
     m_lock = std::make_unique<QLockFile>(
-        QDir(runtimeFolder()).filePath(QFileInfo(primary).fileName() + QStringLiteral(".lock")));
+        QDir(folder).filePath(QFileInfo(primary).fileName() + QStringLiteral(".lock")));
     m_lock->setStaleLockTime(0);
     if (!m_lock->tryLock(0)) {
         for (int waited = 0; waited < StartingInstanceWaitMs; waited += 100) {

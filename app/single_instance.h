@@ -47,6 +47,7 @@ signals:
     void saveProfileRequested();
 
 private:
+    static QString socketPath(const QString &folder, const QString &title);
     void acceptConnection();
     void readMessages(QLocalSocket *socket);
 

@@ -78,7 +78,7 @@ public:
     QString text(const char *name) const
     {
         const QString key = storedKey(name);
-        const QVariant value = m_settings.value(key);
+        const QVariant value = key.isEmpty() ? QVariant() : m_settings.value(key);
         switch (value.typeId()) {
         case QMetaType::UnknownType:
             return QString();
@@ -96,7 +96,8 @@ public:
     // A stored number as the signed 32-bit value it stands for, if it is one.
     std::optional<int> number(const char *name) const
     {
-        const QVariant value = m_settings.value(storedKey(name));
+        const QString key = storedKey(name);
+        const QVariant value = key.isEmpty() ? QVariant() : m_settings.value(key);
         qlonglong n = 0;
         bool ok = false;
         switch (value.typeId()) {

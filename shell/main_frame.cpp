@@ -56,7 +56,12 @@ CMainFrame::CMainFrame(QWidget *parent)
     uiTimer->start(250);
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame()
+{
+    // The toolbar reports its hiding while the widgets below this class are destroyed.
+    qApp->removeEventFilter(this);
+    disconnect(m_toolBar, nullptr, this, nullptr);
+}
 
 QAction *CMainFrame::makeAction(int id, const QString &text, bool checkable)
 {
@@ -167,7 +172,6 @@ void CMainFrame::createLogBar()
     m_logDialog = new CLogDialog(this);
     m_logBar = new CLogBar(QStringLiteral("Log window"), m_logDialog, this);
     addDockWidget(Qt::BottomDockWidgetArea, m_logBar);
-    connect(m_logBar, &QDockWidget::visibilityChanged, this, [this] { followBar(Ids::CmdToggleLog, m_logBar); });
 }
 
 void CMainFrame::createTray()
@@ -286,7 +290,7 @@ void CMainFrame::toggleBar(int id, QWidget *bar)
     bar->setVisible(show);
 }
 
-// A bar hidden or shown other than by its command (the toolbar's own context menu)
+// A bar hidden or shown other than by its command (by the window's context menu)
 // keeps the command's check mark true.
 void CMainFrame::followBar(int id, QWidget *bar)
 {

@@ -203,7 +203,9 @@ private slots:
             }
             QCOMPARE(e.done.count(), 1);
             QVERIFY(server->waitForMessages(before + 1));
-            QCOMPARE(e.traceLines(QStringLiteral("> MAIL FROM:<ann@example.test> SMTPUTF8")).size(), 1);
+            // libcurl adds the parameter itself when the server offers it.
+            const QStringList mailFrom = e.traceLines(QStringLiteral("> MAIL FROM:"));
+            QVERIFY(mailFrom.size() == 1 && mailFrom.first().endsWith(QStringLiteral(" SMTPUTF8")));
             QFile envelope(server->messages().last().chopped(4) + ".json");
             QVERIFY(envelope.open(QIODevice::ReadOnly));
             QCOMPARE(QJsonDocument::fromJson(envelope.readAll())["to"].toArray(),

@@ -5,7 +5,7 @@ Modes:
   auth-tls  aiosmtpd with STARTTLS and AUTH PLAIN/LOGIN (AUTH only after STARTTLS)
   auth      aiosmtpd without TLS, with AUTH PLAIN/LOGIN
   plain     aiosmtpd without TLS and without AUTH
-  utf8      as plain, offering SMTPUTF8
+  utf8      as plain, offering SMTPUTF8 (the others do not offer it)
   tls-only  aiosmtpd with STARTTLS, no AUTH
   fault:NAME a hand-written server that misbehaves on purpose:
             greet554, mail451, rcpt550, data552, data451, drop-data, stall, drop-idle, slow
@@ -61,8 +61,7 @@ def run_aiosmtpd(args):
     if args.mode in ('auth-tls', 'auth'):
         kwargs['authenticator'] = authenticator
         kwargs['auth_require_tls'] = args.mode == 'auth-tls'
-    if args.mode == 'utf8':
-        kwargs['enable_SMTPUTF8'] = True
+    kwargs['enable_SMTPUTF8'] = args.mode == 'utf8'
     controller = Controller(Handler(), hostname='127.0.0.1', port=args.port,
                             server_hostname='localhost', **kwargs)
     controller.start()
