@@ -9,6 +9,11 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+namespace {
+// Each row keeps its line's bytes, so a rewrite gives back unchanged lines exactly.
+constexpr int BytesRole = Qt::UserRole;
+}  // namespace
+
 CHistoryDialog::CHistoryDialog(const QString &programFolder, Prompter *prompter, QWidget *parent)
     : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_history(programFolder),
@@ -46,11 +51,6 @@ CHistoryDialog::CHistoryDialog(const QString &programFolder, Prompter *prompter,
     resize(dialogUnitsToPixels(this, 196, 183));
     fillList();
 }
-
-namespace {
-// Each row keeps its line's bytes, so a rewrite gives back unchanged lines exactly.
-constexpr int BytesRole = Qt::UserRole;
-}  // namespace
 
 void CHistoryDialog::fillList()
 {

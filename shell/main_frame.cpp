@@ -130,8 +130,11 @@ void CMainFrame::createToolBar()
     m_toolBar->setObjectName(QStringLiteral("toolBar"));
     m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     m_toolBar->setIconSize(QSize(16, 16));
-    // Its own context menu can hide it too; View > Toolbar follows.
-    connect(m_toolBar, &QToolBar::visibilityChanged, this, [this] { followBar(Ids::CmdToolbar, m_toolBar); });
+    // The window's context menu can hide it too; View > Toolbar follows whatever did.
+    connect(m_toolBar, &QToolBar::visibilityChanged, this, [this] {
+        const QSignalBlocker blocker(m_actions.value(Ids::CmdToolbar));
+        m_actions.value(Ids::CmdToolbar)->setChecked(!m_toolBar->isHidden());
+    });
     for (const int id : toolbarItems()) {
         if (id == 0) {
             m_toolBar->addSeparator();
@@ -288,14 +291,6 @@ void CMainFrame::toggleBar(int id, QWidget *bar)
     const bool show = !toggle->isChecked();
     toggle->setChecked(show);
     bar->setVisible(show);
-}
-
-// A bar hidden or shown other than by its command (by the window's context menu)
-// keeps the command's check mark true.
-void CMainFrame::followBar(int id, QWidget *bar)
-{
-    const QSignalBlocker blocker(m_actions.value(id));
-    m_actions.value(id)->setChecked(!bar->isHidden());
 }
 
 void CMainFrame::OnToggleLogWindow()

@@ -72,7 +72,6 @@ private:
     void createTray();
     void moveFocusBetweenPanes();
     void toggleBar(int id, QWidget *bar);
-    void followBar(int id, QWidget *bar);
     void onTrayActivated(int reason);
     void updateLockIndicators();
     QAction *makeAction(int id, const QString &text, bool checkable);

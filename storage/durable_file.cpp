@@ -13,6 +13,7 @@
 #include <unistd.h>
 #elif defined(Q_OS_WIN)
 #include <io.h>
+#include <string>
 #include <windows.h>
 #endif
 

@@ -16,16 +16,11 @@ private slots:
     {
         QTest::addColumn<QString>("address");
         QTest::addColumn<bool>("local");
-        QTest::newRow("10/8") << "10.1.2.3" << true;
-        QTest::newRow("172.16/12 low") << "172.16.0.1" << true;
         QTest::newRow("172.16/12 high") << "172.31.255.254" << true;
         QTest::newRow("172.32 outside") << "172.32.0.1" << false;
-        QTest::newRow("192.168/16") << "192.168.0.10" << true;
         QTest::newRow("link local v4") << "169.254.3.4" << true;
         QTest::newRow("public v4") << "93.184.216.34" << false;
-        QTest::newRow("v6 loopback") << "::1" << true;
         QTest::newRow("v6 unique local") << "fd12:3456::1" << true;
-        QTest::newRow("v6 public") << "2001:db8::1" << false;
         QTest::newRow("v4-mapped private") << "::ffff:192.168.1.1" << true;
         QTest::newRow("unspecified") << "0.0.0.0" << false;
     }
@@ -91,9 +86,6 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::newRow("real text kept") << false << 552 << "552 5.3.4 Too big" << "552 5.3.4 Too big";
         QTest::newRow("table, trailing blank") << false << 10054 << "Unknown error" << "Connection reset by peer ";
-        QTest::newRow("table, no blank") << false << 10053 << "Unknown error (10053)"
-                                         << "The connection was forcibly closed by the remote host.";
-        QTest::newRow("host not found") << false << 11001 << "Unknown error" << "Host not found ";
         QTest::newRow("not in the table") << false << 12345 << "Unknown error" << "Unknown Error";
         QTest::newRow("test: invalid password") << true << 20012 << "535 5.7.8 No" << "Invalid password";
         QTest::newRow("test: no text") << true << 10051 << "" << "Network is unreachable ";
