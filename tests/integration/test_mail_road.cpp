@@ -187,8 +187,9 @@ private slots:
         startForm(h, m_pop3.host(), m_smtp.host());
         const int stored = m_smtp.messages().size();
         // The one-line edits drop line breaks themselves; the members carry them as typed.
-        v.m_recipient = QStringLiteral("bob@example.test\r\nBcc: eve@example.test");
-        v.m_cc = QStringLiteral("Jürgen <juergen@example.test>\nX-Evil: 1");
+        // (A line break between addresses only separates them: "Bcc:" there is no address.)
+        v.m_recipient = QStringLiteral("bob@example.test\r\n");
+        v.m_cc = QStringLiteral("\"Jürgen\nX-Evil: 1\" <juergen@example.test>");
         v.m_subject = QStringLiteral("Grüße aus Köln\r\nX-Evil: 2 ") + QString(60, QChar(0x00e9));
         v.m_phone = QStringLiteral("555\r\nX-Evil: 3");
         const QString body = QStringLiteral("Schöne Grüße,\r\nAnn ") + QString(200, QChar(0x00fc));
@@ -205,7 +206,7 @@ private slots:
         QVERIFY(!headers.contains("Bcc") && !headers.contains("X-Evil"));
         QCOMPARE(headers.value("Subject").toString(), QStringLiteral("Grüße aus Köln  X-Evil: 2 ") + QString(60, QChar(0x00e9))
                                                           + QStringLiteral(". Phone: 555  X-Evil: 3"));
-        QCOMPARE(headers.value("Cc").toString(), QStringLiteral("Jürgen <juergen@example.test>"));
+        QCOMPARE(headers.value("Cc").toString(), QStringLiteral("\"Jürgen X-Evil: 1\" <juergen@example.test>"));
         const QJsonObject text = o.value("parts").toArray()[0].toObject();
         QCOMPARE(text.value("charset").toString(), QStringLiteral("utf-8"));
         QCOMPARE(text.value("encoding").toString(), QStringLiteral("quoted-printable"));
