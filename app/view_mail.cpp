@@ -5,6 +5,7 @@
 
 #include "app/module_state.h"
 #include "mail/error_text.h"
+#include "mail/mail_address.h"
 #include "resources/resource_ids.h"
 #include "shell/main_frame.h"
 
@@ -103,7 +104,8 @@ void CTalkpostView::OnMailSent(Delivery::Handover kind, int seconds)
     m_delivery->completeVoice(m_recipient);
     endSendingDisplay();
     OnDisconnect();
-    AddRecipientToHistory(m_recipient);
+    for (const QString &address : RecipientAddresses(m_recipient))
+        AddRecipientToHistory(address);
     OnNewMessage();
 }
 

@@ -4,6 +4,7 @@
 
 #include "app/module_state.h"
 #include "delivery/message_composer.h"
+#include "mail/mail_address.h"
 #include "mail/mail_dialogs.h"
 #include "resources/resource_ids.h"
 #include "shell/prompter.h"
@@ -29,6 +30,11 @@ void CTalkpostView::OnSend()
     UpdateData(true);
     if (m_recipient.isEmpty()) {
         m_prompter->message(this, QStringLiteral("Invalid recipient!"));
+        return;
+    }
+    // Every entry of To and Cc must be an address before anything is sent.
+    if (const QString notAnAddress = RecipientError(m_recipient, m_cc); !notAnAddress.isEmpty()) {
+        m_prompter->message(this, notAnAddress);
         return;
     }
     // A profile that signs in with the browser has no password to ask for.

@@ -46,8 +46,8 @@ void CTalkpostView::LoadSettings()
 
 void CTalkpostView::SaveSettings()
 {
-    SettingsStore::save({m_account, m_autoConnect, m_voiceFormat});
-    AppendLog(QStringLiteral("Profile saved."));
+    const DurableFile::Result saved = SettingsStore::save({m_account, m_autoConnect, m_voiceFormat});
+    AppendLog(saved.ok() ? QStringLiteral("Profile saved.") : QStringLiteral("Cannot save the settings: ") + saved.cause);
 }
 
 void CTalkpostView::OnSettings()

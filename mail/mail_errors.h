@@ -16,6 +16,7 @@ inline constexpr int FileUnreadable = 20018;     // the attachment file cannot b
 inline constexpr int Cancelled = 20019;          // the control was closed during the operation
 inline constexpr int TokenNeedsTls = 20020;      // a sign-in token would travel unencrypted
 inline constexpr int TokenRefused = 20021;       // the server refused the sign-in token
+inline constexpr int NeedsSmtpUtf8 = 20022;      // an address is not ASCII before the @, the server offers no SMTPUTF8
 inline constexpr int HostNotFound = 11001;
 inline constexpr int ConnectionRefused = 10061;
 inline constexpr int TimedOut = 10060;

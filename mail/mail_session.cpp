@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSysInfo>
+#include <algorithm>
 #include <cerrno>
 #include <poll.h>
 #include <sys/socket.h>
@@ -124,6 +125,7 @@ void MailSession::noteCommand(const QString &line)
         // A greeting starts a new connection, which has to log in again.
         m_loggedIn = false;
         m_authInProgress = false;
+        m_smtpUtf8 = false;
     }
     if (upper.startsWith(QLatin1String("AUTH ")) || upper.startsWith(QLatin1String("USER ")))
         m_authInProgress = true;
@@ -149,6 +151,9 @@ void MailSession::noteReply(const QString &line)
     // The refusal is kept: a later "221 Bye" of the QUIT after it must not replace it.
     if (line.startsWith(QLatin1Char('4')) || line.startsWith(QLatin1Char('5')) || line.startsWith(QLatin1String("-ERR")))
         m_lastReply = line;
+    // An extension line of the EHLO reply: "250-SMTPUTF8" or "250 SMTPUTF8".
+    if (line.startsWith(QLatin1String("250")) && line.mid(4).trimmed().compare(QLatin1String("SMTPUTF8"), Qt::CaseInsensitive) == 0)
+        m_smtpUtf8 = true;
     if (!m_authInProgress)
         return;
     if (line.startsWith(QLatin1String("235")) || line.startsWith(QLatin1String("+OK"))) {
@@ -364,6 +369,16 @@ SessionResult MailSession::send(const ComposedMessage &message, const ProgressSi
 
 SessionResult MailSession::transfer(const ComposedMessage &message, const ProgressSink &progress)
 {
+    // An address that is not ASCII before the @ (the domain is in its ASCII form by
+    // now) goes only to a server that offers SMTPUTF8; libcurl then adds the
+    // SMTPUTF8 parameter to MAIL FROM itself. Elsewhere its raw bytes would be sent.
+    for (const QString &address : QStringList(message.envelopeFrom) + message.recipients) {
+        const bool ascii = std::all_of(address.begin(), address.end(), [](QChar c) { return c.unicode() < 0x80; });
+        if (!ascii && !m_smtpUtf8)
+            return {MailCode::NeedsSmtpUtf8,
+                    QStringLiteral("The server %1 does not offer SMTPUTF8, which the address %2 needs; nothing was sent")
+                        .arg(m_hostName, address)};
+    }
     CURL *curl = handle(m_curl);
     const QByteArray from = "<" + message.envelopeFrom.toUtf8() + ">";
     struct curl_slist *rcpt = nullptr;

@@ -90,6 +90,7 @@ private:
     bool m_answering = false;  // the server answered the last command: QUIT may be said
     bool m_bearer = false;
     QString m_tokenStatus;  // what the server said about a refused token
+    bool m_smtpUtf8 = false;  // the last EHLO reply offered SMTPUTF8
     QString m_lastReply;
     QString m_hostName;
 

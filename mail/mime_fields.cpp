@@ -108,7 +108,7 @@ bool isAscii(const QString &text)
 QString singleLine(QString text)
 {
     for (QChar &c : text) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+        if (c.category() == QChar::Other_Control)
             c = QLatin1Char(' ');
     }
     return text;

@@ -308,10 +308,17 @@ QByteArray randomBoundary()
 ComposedMessage MimeComposer::compose(const QString &fallbackDomain) const
 {
     ComposedMessage result;
-    const QVector<MailAddress> from = ParseAddressList(singleLine(headers.from));
-    const QVector<MailAddress> replyTo = ParseAddressList(singleLine(headers.replyTo));
-    const QVector<MailAddress> to = ParseAddressList(singleLine(headers.to));
-    const QVector<MailAddress> cc = ParseAddressList(singleLine(headers.cc));
+    // One reading of each field serves the envelope and the header.
+    const AddressList lists[] = {ParseAddressList(singleLine(headers.from)), ParseAddressList(singleLine(headers.replyTo)),
+                                 ParseAddressList(singleLine(headers.to)), ParseAddressList(singleLine(headers.cc))};
+    for (const AddressList &list : lists) {
+        if (!list.ok()) {
+            result.error = QStringLiteral("Not an e-mail address: ") + list.notAnAddress;
+            return result;
+        }
+    }
+    const QVector<MailAddress> &from = lists[0].addresses, &replyTo = lists[1].addresses, &to = lists[2].addresses,
+                               &cc = lists[3].addresses;
     if (from.isEmpty()) {
         result.error = QStringLiteral("The message has no sender");
         return result;

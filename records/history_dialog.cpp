@@ -9,6 +9,11 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+namespace {
+// Each row keeps its line's bytes, so a rewrite gives back unchanged lines exactly.
+constexpr int BytesRole = Qt::UserRole;
+}  // namespace
+
 CHistoryDialog::CHistoryDialog(const QString &programFolder, Prompter *prompter, QWidget *parent)
     : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_history(programFolder),
@@ -49,8 +54,11 @@ CHistoryDialog::CHistoryDialog(const QString &programFolder, Prompter *prompter,
 
 void CHistoryDialog::fillList()
 {
-    for (const QString &entry : m_history.entries())
-        addReportRow(m_list, {entry});
+    m_list->setRowCount(0);
+    for (const RecipientHistory::Entry &entry : m_history.entries()) {
+        addReportRow(m_list, {entry.text});
+        m_list->item(m_list->rowCount() - 1, 0)->setData(BytesRole, entry.bytes);
+    }
 }
 
 void CHistoryDialog::OnClear()
@@ -58,7 +66,11 @@ void CHistoryDialog::OnClear()
     if (!m_prompter->ask(this, QStringLiteral("Do you want to clear the history list?")))
         return;
     m_list->setRowCount(0);
-    m_history.remove();
+    const DurableFile::Result removed = m_history.remove();
+    if (!removed.ok()) {
+        m_prompter->message(this, QStringLiteral("Cannot clear the history: ") + removed.cause);
+        fillList();
+    }
 }
 
 void CHistoryDialog::OnDelete()
@@ -69,8 +81,12 @@ void CHistoryDialog::OnDelete()
     const QList<int> selected = selectedReportRows(m_list);
     for (auto it = selected.crbegin(); it != selected.crend(); ++it)
         m_list->removeRow(*it);
-    QStringList remaining;
+    QList<QByteArray> remaining;
     for (int row = 0; row < m_list->rowCount(); ++row)
-        remaining << m_list->item(row, 0)->text();
-    m_history.rewrite(remaining);
+        remaining << m_list->item(row, 0)->data(BytesRole).toByteArray();
+    const DurableFile::Result written = m_history.rewrite(remaining);
+    if (!written.ok()) {
+        m_prompter->message(this, QStringLiteral("Cannot save the history: ") + written.cause);
+        fillList();
+    }
 }

@@ -10,6 +10,8 @@ class QTableWidget;
 
 // The History dialog: the recipient history in file order, with Clear and Delete.
 // Every change goes to history.txt at once; the form reloads its To box afterwards.
+// A change the file cannot take is refused with a message, and the list shows the
+// file as it stayed.
 class CHistoryDialog : public QDialog
 {
     Q_OBJECT

@@ -1,9 +1,10 @@
 #include "records/recipient_history.h"
 
+#include "storage/legacy_text.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -51,10 +52,17 @@ QList<QByteArray> RecipientHistory::splitIntoPieces(const QByteArray &content)
     int from = 0;
     while (from < text.size()) {
         const int lineEnd = int(text.indexOf('\n', from));
-        const int available = lineEnd < 0 ? int(text.size()) - from : lineEnd + 1 - from;
-        const int cut = available <= PieceBytes ? from + available : cutOnCharacterBoundary(text, from, PieceBytes);
-        pieces << text.mid(from, cut - from);
-        from = cut;
+        const int end = lineEnd < 0 ? int(text.size()) : lineEnd + 1;
+        // A line in the Windows code page has one byte per character: cut anywhere.
+        const bool utf8 = LegacyText::isUtf8(QByteArray::fromRawData(text.constData() + from, end - from));
+        while (from < end) {
+            const int available = end - from;
+            const int cut = available <= PieceBytes ? end
+                            : utf8                  ? cutOnCharacterBoundary(text, from, PieceBytes)
+                                                    : from + PieceBytes;
+            pieces << text.mid(from, cut - from);
+            from = cut;
+        }
     }
     return pieces;
 }
@@ -79,20 +87,21 @@ QStringList RecipientHistory::recipients() const
         while (end < text.size() && text[end] != ' ' && text[end] != '\r' && text[end] != '\n')
             ++end;
         if (end > start)
-            result << QString::fromUtf8(text.mid(start, end - start));
+            result << LegacyText::decode(text.mid(start, end - start));
     }
     return result;
 }
 
-QStringList RecipientHistory::entries() const
+QList<RecipientHistory::Entry> RecipientHistory::entries() const
 {
-    QStringList result;
+    QList<Entry> result;
     for (const QByteArray &piece : readPieces()) {
         const QByteArray text = visiblePart(piece);
         if (text.isEmpty() || text.front() == '\n')
             continue;
         const qsizetype lineEnd = text.indexOf('\n');
-        result << QString::fromUtf8(lineEnd < 0 ? text : text.left(lineEnd));
+        const QByteArray bytes = lineEnd < 0 ? text : text.left(lineEnd);
+        result << Entry{LegacyText::decode(bytes), bytes};
     }
     return result;
 }
@@ -115,27 +124,23 @@ bool RecipientHistory::append(const QString &recipient) const
     return file.write(line) == line.size() && file.flush();
 }
 
-bool RecipientHistory::rewrite(const QStringList &entries) const
+DurableFile::Result RecipientHistory::rewrite(const QList<QByteArray> &lines) const
 {
     if (QFileInfo::exists(m_path))
         makeWritable(m_path);
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return false;
-    for (const QString &entry : entries) {
-        const QByteArray line = entry.toUtf8() + '\n';
-        if (file.write(line) != line.size()) {
-            file.cancelWriting();
-            return false;
-        }
-    }
-    return file.commit();
+    QByteArray content;
+    for (const QByteArray &line : lines)
+        content += line + '\n';
+    // Written whole through a checked temporary: a buffered save on a full disk would
+    // commit a short file and lose the history.
+    return DurableFile::write(m_path, content);
 }
 
-bool RecipientHistory::remove() const
+DurableFile::Result RecipientHistory::remove() const
 {
     if (!QFileInfo::exists(m_path))
-        return true;
+        return {};
     makeWritable(m_path);
-    return QFile::remove(m_path);
+    QFile file(m_path);
+    return {file.remove() ? QString() : file.errorString()};
 }

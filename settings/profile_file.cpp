@@ -1,8 +1,9 @@
 #include "settings/profile_file.h"
 
+#include "storage/legacy_text.h"
+
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <cstring>
 
 namespace ProfileFile {
@@ -20,7 +21,7 @@ QString takeText(const char *record, int offset)
     const char *field = record + offset;
     const void *end = std::memchr(field, 0, TextSize);
     const qsizetype length = end ? static_cast<const char *>(end) - field : TextSize;
-    return QString::fromUtf8(field, length);
+    return LegacyText::decode(QByteArray(field, length));
 }
 
 char signedByte(int value)
@@ -51,6 +52,11 @@ QByteArray storedText(const QString &text)
 
 QByteArray encode(const Profile &profile)
 {
+    if (profile.raw.size() == RecordSize && decode(profile.raw.constData()).kept() == profile.kept()) {
+        QByteArray record = profile.raw;
+        record[MarkOffset] = char(profile.selected ? 1 : 0);
+        return record;
+    }
     QByteArray record(RecordSize, '\0');
     record[MarkOffset] = char(profile.selected ? 1 : 0);
     putText(record, NameOffset, profile.name);
@@ -74,14 +80,15 @@ Profile decode(const char *record)
     p.name = takeText(record, NameOffset);
     p.incoming = takeText(record, IncomingOffset);
     p.outgoing = takeText(record, OutgoingOffset);
-    p.protocol = MailProtocol(readSigned(record, ProtocolOffset));
+    p.protocol = StoredNumber::protocol(readSigned(record, ProtocolOffset));
     p.user = takeText(record, UserOffset);
     p.password = takeText(record, PasswordOffset);
     p.reply = takeText(record, ReplyOffset);
-    p.inputDevice = readSigned(record, InputOffset);
-    p.outputDevice = readSigned(record, OutputOffset);
-    p.savePass = readSigned(record, SavePassOffset) != 0;
-    p.requirePass = readSigned(record, RequirePassOffset) != 0;
+    p.inputDevice = StoredNumber::device(readSigned(record, InputOffset));
+    p.outputDevice = StoredNumber::device(readSigned(record, OutputOffset));
+    p.savePass = StoredNumber::flag(readSigned(record, SavePassOffset));
+    p.requirePass = StoredNumber::flag(readSigned(record, RequirePassOffset));
+    p.raw = QByteArray(record, RecordSize);
     return p;
 }
 
@@ -114,22 +121,14 @@ Contents read(const QString &filePath)
     return contents;
 }
 
-bool write(const QString &filePath, const std::vector<Profile> &profiles)
+DurableFile::Result write(const QString &filePath, const std::vector<Profile> &profiles)
 {
-    QSaveFile file(filePath);
-    // Unbuffered, so a short write (a full disk) shows in write()'s count: a
-    // buffered flush at commit() can drop the rest of the data unreported.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    // The records hold passwords: the new file is the owner's alone.
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    for (const Profile &profile : profiles) {
-        if (file.write(encode(profile)) != RecordSize) {
-            file.cancelWriting();
-            break;
-        }
-    }
-    return file.commit();
+    QByteArray bytes;
+    bytes.reserve(qsizetype(profiles.size()) * RecordSize);
+    for (const Profile &profile : profiles)
+        bytes += encode(profile);
+    // The records hold passwords: the file is the owner's alone.
+    return DurableFile::write(filePath, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 }  // namespace ProfileFile

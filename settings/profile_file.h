@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settings/profile.h"
+#include "storage/durable_file.h"
 
 #include <QByteArray>
 #include <QString>
@@ -14,7 +15,9 @@
 //   770  user name       1026 password           1282 reply address
 //  1538  input device  1539 output device  1540 keep password  1541 requires password
 //        (signed bytes; a device of -1, stored 255, means none)
-// Text fields are 256 bytes of UTF-8: at most 255 bytes, then zeros.
+// Text fields are 256 bytes of UTF-8: at most 255 bytes, then zeros. Text that is not
+// valid UTF-8 (written by older versions in the Windows code page) reads as
+// Windows-1252. Numbers outside their ranges read as the defaults.
 namespace ProfileFile {
 
 constexpr int RecordSize = 1542;
@@ -37,9 +40,11 @@ constexpr int RequirePassOffset = 1541;
 QByteArray storedText(const QString &text);
 
 // The record of a profile. The password field stays zero unless the profile keeps
-// its password.
+// its password. A profile read from a record and not changed since gives that
+// record back, with only its selection mark set anew.
 QByteArray encode(const Profile &profile);
-// The profile of one record; record must hold RecordSize bytes.
+// The profile of one record, which it keeps as its raw bytes; record must hold
+// RecordSize bytes.
 Profile decode(const char *record);
 // The profile exactly as the file would give it back.
 Profile stored(const Profile &profile);
@@ -58,9 +63,8 @@ struct Contents
 };
 Contents read(const QString &filePath);
 
-// Rewrites the whole file through a temporary file in the same folder that then
-// replaces it, so a failure keeps the previous file. Owner-only permissions.
-// False when the file could not be written.
-bool write(const QString &filePath, const std::vector<Profile> &profiles);
+// Rewrites the whole file durably (see DurableFile::write), owner-only: a failure
+// keeps the previous file and gives its cause.
+DurableFile::Result write(const QString &filePath, const std::vector<Profile> &profiles);
 
 }  // namespace ProfileFile

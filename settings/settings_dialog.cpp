@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
 
 namespace {
 
@@ -74,6 +75,13 @@ void CSettingsDialog::message(const QString &text)
 bool CSettingsDialog::ask(const QString &text)
 {
     return prompter().ask(this, text);
+}
+
+bool CSettingsDialog::written(const DurableFile::Result &result)
+{
+    if (!result.ok())
+        message(QStringLiteral("Cannot save the profile: ") + result.cause);
+    return result.ok();
 }
 
 QString CSettingsDialog::profilesPath() const
@@ -176,8 +184,11 @@ void CSettingsDialog::OnInitDialog()
 void CSettingsDialog::OnProfileChange(int index)
 {
     if (m_modified) {
-        if (ask(SaveQuestion))
-            SaveProfile();
+        if (ask(SaveQuestion) && !written(SaveProfile())) {
+            // The unsaved profile stays on show instead of the one chosen.
+            UpdateData(false);
+            return;
+        }
         m_modified = 0;
     }
     UpdateData(true);
@@ -203,7 +214,9 @@ void CSettingsDialog::OnSaveProfile()
         message(QStringLiteral("The profile name is not specified!"));
         return;
     }
-    SaveProfile();
+    // On failure the fields and the modified flag stay, so nothing typed is lost.
+    if (!written(SaveProfile()))
+        return;
     m_modified = 0;
     UpdateData(false);
     message(QStringLiteral("Profile Saved!"));
@@ -231,19 +244,24 @@ void CSettingsDialog::OnOK()
         message(QStringLiteral("Please define a profile!"));
         return;
     }
+    // A write that fails keeps the dialog open with its fields: closing with OK would
+    // make current a profile that is not stored.
     if (m_modified) {
-        if (ask(SaveQuestion))
-            SaveProfile();
-        else
+        if (ask(SaveQuestion)) {
+            if (!written(SaveProfile()))
+                return;
+        } else {
             SelectDialogProfile(0);
+        }
         m_modified = 0;
     } else {
         UpdateData(true);
         const int selected = selectedEntry();
         // A typed name that selects no entry is a profile of its own.
-        if (selected == -1)
-            SaveProfile();
-        WriteProfiles(selected);
+        if (selected == -1 && !written(SaveProfile()))
+            return;
+        if (!written(WriteProfiles(selected)))
+            return;
     }
     UpdateData(true);
     accept();
@@ -261,7 +279,7 @@ void CSettingsDialog::LoadDialogProfiles()
     m_profiles.clear();
     m_nameCombo->clear();
     const ProfileFile::Contents file = ProfileFile::read(profilesPath());
-    if (!file.exists) {
+    if (!file.exists || (file.opened && file.profiles.empty())) {
         m_account.name = NewProfileName;
         m_account.protocol = MailProtocol::Smtp;
         m_account.inputDevice = 0;
@@ -285,42 +303,61 @@ void CSettingsDialog::LoadDialogProfiles()
     }
     // The box must not keep the entry Qt selects when the first one is added.
     m_nameCombo->setCurrentIndex(selected);
+    if (m_account.name.isEmpty() && !m_profiles.empty()) {
+        // No current profile (a first run): the stored ones are offered, the one
+        // that was current when the file was written first.
+        const auto current = std::find_if(file.profiles.cbegin(), file.profiles.cend(),
+                                          [](const Profile &p) { return p.selected == 1; });
+        SelectDialogProfile(current == file.profiles.cend() ? 0 : int(current - file.profiles.cbegin()));
+        return;
+    }
     UpdateData(false);
 }
 
-void CSettingsDialog::SaveProfile()
+DurableFile::Result CSettingsDialog::SaveProfile()
 {
     UpdateData(true);
-    const Profile record = ProfileFile::stored(Profile(m_account.kept(), 1));
+    Profile record = ProfileFile::stored(Profile(m_account.kept(), 1));
 
-    const int shown = m_nameCombo->currentIndex();
-    bool replaced = false;
-    for (size_t i = 0; i < m_profiles.size(); ++i) {
-        if (ProfileFile::sameName(m_profiles[i].name, record.name)) {
-            m_profiles[i] = record;
-            m_nameCombo->removeItem(int(i));
-            m_nameCombo->insertItem(int(i), record.name);
-            replaced = true;
+    std::vector<Profile> profiles = m_profiles;
+    int replaced = -1;
+    for (size_t i = 0; i < profiles.size(); ++i) {
+        if (ProfileFile::sameName(profiles[i].name, record.name)) {
+            // Saved unchanged, the record goes back as it was read.
+            if (profiles[i].kept() == record.kept())
+                record.raw = profiles[i].raw;
+            profiles[i] = record;
+            replaced = int(i);
             break;
         }
-        m_profiles[i].selected = 0;
+        profiles[i].selected = 0;
     }
-    if (!replaced) {
-        m_profiles.push_back(record);
+    if (replaced < 0)
+        profiles.push_back(record);
+    const DurableFile::Result result = ProfileFile::write(profilesPath(), profiles);
+    if (!result.ok())
+        return result;
+
+    m_profiles = profiles;
+    const int shown = m_nameCombo->currentIndex();
+    if (replaced >= 0) {
+        m_nameCombo->removeItem(replaced);
+        m_nameCombo->insertItem(replaced, record.name);
+    } else {
         m_nameCombo->addItem(record.name);
     }
     // Editing the list moves Qt's selection; the box keeps what it showed.
     m_nameCombo->setCurrentIndex(shown);
     if (m_nameCombo->currentText() != m_nameText)
         m_nameCombo->setEditText(m_nameText);
-    ProfileFile::write(profilesPath(), m_profiles);
+    return result;
 }
 
-void CSettingsDialog::WriteProfiles(int selected)
+DurableFile::Result CSettingsDialog::WriteProfiles(int selected)
 {
     for (size_t i = 0; i < m_profiles.size(); ++i)
         m_profiles[i].selected = int(i) == selected ? 1 : 0;
-    ProfileFile::write(profilesPath(), m_profiles);
+    return ProfileFile::write(profilesPath(), m_profiles);
 }
 
 void CSettingsDialog::DeleteProfile()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settings/profile.h"
+#include "storage/durable_file.h"
 
 #include <QDialog>
 #include <QString>
@@ -57,10 +58,11 @@ public:
     void OnTestAccount();
     void OnOK();
 
-    // The dialog's profile list and profiles.bin
+    // The dialog's profile list and profiles.bin. When the file cannot be written,
+    // the list and the profile box stay as the file is and the cause is returned.
     void LoadDialogProfiles();
-    void SaveProfile();
-    void WriteProfiles(int selected);
+    DurableFile::Result SaveProfile();
+    DurableFile::Result WriteProfiles(int selected);
     void DeleteProfile();
     void SelectDialogProfile(int index);
 
@@ -118,6 +120,8 @@ private:
     Prompter &prompter() const;
     void message(const QString &text);
     bool ask(const QString &text);
+    // Says why profiles.bin could not be written, if it could not; true when it was.
+    bool written(const DurableFile::Result &result);
     QString profilesPath() const;
 
     QString m_programFolder;

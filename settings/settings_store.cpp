@@ -1,118 +1,138 @@
 #include "settings/settings_store.h"
 
+#include "storage/legacy_text.h"
+
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QMap>
 #include <QSettings>
-#include <QDir>
 #include <limits>
 #include <memory>
 #include <optional>
+
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+#define ORVANTO_SETTINGS_FILE 1
+#include <cstdio>
+#endif
 
 namespace SettingsStore {
 
 namespace {
 
-const QLatin1String Section("Settings/");
+const QLatin1String Section("Settings");
+constexpr QFileDevice::Permissions OwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 std::unique_ptr<QSettings> open()
 {
-    auto settings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                                QStringLiteral("Orvanto"), QStringLiteral("Orvanto"));
-    // A file store is replaced whole on every save, never left half-written.
-    settings->setAtomicSyncRequired(true);
-    return settings;
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvanto"),
+                                       QStringLiteral("Orvanto"));
 }
 
-QString text(const QSettings &settings, const char *name)
+QString keyOf(const char *name)
 {
-    const QVariant value = settings.value(Section + QLatin1String(name));
-    if (value.typeId() != QMetaType::QString)
+    return Section + QLatin1Char('/') + QLatin1String(name);
+}
+
+// The text after "name=" on the last line that sets the key in an ini file, as it was
+// written there; empty when the store is no such file or has no such line.
+QString writtenText(const QString &fileName, const QString &key)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
         return QString();
-    return value.toString();
-}
-
-// A stored number as the signed 32-bit value it stands for, if it is one.
-std::optional<int> number(const QSettings &settings, const char *name)
-{
-    const QVariant value = settings.value(Section + QLatin1String(name));
-    qlonglong n = 0;
-    bool ok = false;
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-        n = value.toLongLong(&ok);
-        break;
-    case QMetaType::QString:
-        n = value.toString().trimmed().toLongLong(&ok, 10);
-        break;
-    default:
-        return std::nullopt;
+    const QString section = key.section(QLatin1Char('/'), 0, 0);
+    const QString name = key.section(QLatin1Char('/'), 1);
+    QString current, text;
+    while (!file.atEnd()) {
+        const QString line = LegacyText::decode(file.readLine()).trimmed();
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']')))
+            current = line.mid(1, line.size() - 2);
+        else if (equals > 0 && current == section && line.left(equals).trimmed() == name)
+            text = line.mid(equals + 1).trimmed();
     }
-    if (!ok || n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<quint32>::max())
-        return std::nullopt;
-    return int(qint32(quint32(n)));
+    return text;
 }
 
-int number(const QSettings &settings, const char *name, int low, int high)
+// Reads the values as the registry did: keys in any letter case.
+class Reader
 {
-    const std::optional<int> n = number(settings, name);
-    return n && *n >= low && *n <= high ? *n : 0;
-}
-
-// A device index is kept in profiles as a signed byte; -1 means none.
-constexpr int MaxDevice = 127;
-
-#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
-#define ORVANTO_SETTINGS_FILE 1
-constexpr QFileDevice::Permissions OwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-#endif
-
-}  // namespace
-
-StoredSettings load()
-{
-    const auto settings = open();
-    StoredSettings s;
-    Account &a = s.account;
-    a.name = text(*settings, "Name");
-    a.outgoing = text(*settings, "Host");
-    a.incoming = text(*settings, "Incoming");
-    a.user = text(*settings, "User");
-    a.password = text(*settings, "Pass");
-    a.reply = text(*settings, "Reply");
-    a.savePass = number(*settings, "SavePass", 0, 1) != 0;
-    a.requirePass = number(*settings, "RequirePass", 0, 1) != 0;
-    a.protocol = MailProtocol(number(*settings, "Protocol", 0, 1));
-    s.autoConnect = number(*settings, "AutoConnect", 0, 1) != 0;
-    s.voiceFormat = number(*settings, "VoiceFormat", 0, 1);
-    a.inputDevice = number(*settings, "Input", -1, MaxDevice);
-    a.outputDevice = number(*settings, "Output", -1, MaxDevice);
-    return s;
-}
-
-void save(const StoredSettings &s)
-{
-    const auto settings = open();
-#ifdef ORVANTO_SETTINGS_FILE
-    // Here the store is an ini file, rewritten with the permissions of the
-    // previous one: start it as the owner's alone, since it may hold a password.
-    const QString fileName = settings->fileName();
-    if (!QFileInfo::exists(fileName)) {
-        QDir().mkpath(QFileInfo(fileName).absolutePath());
-        QFile file(fileName);
-        if (file.open(QIODevice::WriteOnly))
-            file.setPermissions(OwnerOnly);
+public:
+    explicit Reader(const QSettings &settings) : m_settings(settings)
+    {
+        for (const QString &key : settings.allKeys())
+            m_keys.insert(key.toLower(), key);
     }
-#endif
+
+    // The key under which the store holds the value, exact letter case first.
+    QString storedKey(const char *name) const
+    {
+        const QString key = keyOf(name);
+        return m_settings.contains(key) ? key : m_keys.value(key.toLower());
+    }
+
+    // A text, whatever type the store gives: a value with a comma written without
+    // quotes comes as a list, bytes of an older version as a byte array.
+    QString text(const char *name) const
+    {
+        const QString key = storedKey(name);
+        const QVariant value = key.isEmpty() ? QVariant() : m_settings.value(key);
+        switch (value.typeId()) {
+        case QMetaType::UnknownType:
+            return QString();
+        case QMetaType::QStringList: {
+            const QString written = writtenText(m_settings.fileName(), key);
+            return written.isEmpty() ? value.toStringList().join(QStringLiteral(", ")) : written;
+        }
+        case QMetaType::QByteArray:
+            return LegacyText::decode(value.toByteArray());
+        default:
+            return value.toString();
+        }
+    }
+
+    // A stored number as the signed 32-bit value it stands for, if it is one.
+    std::optional<int> number(const char *name) const
+    {
+        const QString key = storedKey(name);
+        const QVariant value = key.isEmpty() ? QVariant() : m_settings.value(key);
+        qlonglong n = 0;
+        bool ok = false;
+        switch (value.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+            n = value.toLongLong(&ok);
+            break;
+        case QMetaType::QString:
+            n = value.toString().trimmed().toLongLong(&ok, 10);
+            break;
+        default:
+            return std::nullopt;
+        }
+        if (!ok || n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<quint32>::max())
+            return std::nullopt;
+        return int(qint32(quint32(n)));
+    }
+
+    // Numbers that are none read as 0, which every rule below takes for its default.
+    int numberOrZero(const char *name) const { return number(name).value_or(0); }
+
+private:
+    const QSettings &m_settings;
+    QHash<QString, QString> m_keys;  // lower case to the stored key
+};
+
+void writeValues(QSettings &settings, const StoredSettings &s)
+{
     auto setNumber = [&](const char *name, int value) {
         // DWORD meaning: -1 is stored as 4294967295.
-        settings->setValue(Section + QLatin1String(name), uint(value));
+        settings.setValue(keyOf(name), uint(value));
     };
-    auto setText = [&](const char *name, const QString &value) {
-        settings->setValue(Section + QLatin1String(name), value);
-    };
+    auto setText = [&](const char *name, const QString &value) { settings.setValue(keyOf(name), value); };
     const Account a = s.account.kept();
     setNumber("SavePass", a.savePass);
     setNumber("RequirePass", a.requirePass);
@@ -127,9 +147,99 @@ void save(const StoredSettings &s)
     setNumber("VoiceFormat", s.voiceFormat);
     setNumber("Input", a.inputDevice);
     setNumber("Output", a.outputDevice);
-    settings->sync();
+}
+
 #ifdef ORVANTO_SETTINGS_FILE
-    QFile::setPermissions(fileName, OwnerOnly);
+// Every value as text: a number Qt holds as set reads back from its file as text.
+QMap<QString, QStringList> allValues(const QSettings &settings)
+{
+    QMap<QString, QStringList> values;
+    for (const QString &key : settings.allKeys()) {
+        const QVariant value = settings.value(key);
+        values.insert(key, value.typeId() == QMetaType::QStringList ? value.toStringList()
+                                                                      : QStringList(value.toString()));
+    }
+    return values;
+}
+
+// Qt writes its files through a buffered QSaveFile, which on a full disk renames a
+// short file into place and reports success. So Qt writes a scratch copy of the
+// store, which is then read back under a new name (a fresh read, not Qt's cache of
+// what it meant to write) and compared; only bytes that read back whole replace
+// the store, durably.
+DurableFile::Result saveFile(const StoredSettings &s, const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile current(path);
+    const QByteArray before = current.open(QIODevice::ReadOnly) ? current.readAll() : QByteArray();
+    QString cause;
+    const QString scratch = DurableFile::createTemporary(path, before, &cause);
+    if (scratch.isEmpty())
+        return {cause};
+    QMap<QString, QStringList> meant;
+    {
+        QSettings settings(scratch, QSettings::IniFormat);
+        writeValues(settings, s);
+        settings.sync();
+        meant = allValues(settings);
+    }
+    const QString check = DurableFile::createTemporary(path, QByteArray(), &cause);
+    if (check.isEmpty() || std::rename(QFile::encodeName(scratch).constData(), QFile::encodeName(check).constData())) {
+        QFile::remove(scratch);
+        QFile::remove(check);
+        return {cause.isEmpty() ? qt_error_string(errno) : cause};
+    }
+    QByteArray bytes;
+    bool whole = false;
+    {
+        const QSettings written(check, QSettings::IniFormat);
+        QFile file(check);
+        whole = written.status() == QSettings::NoError && allValues(written) == meant && file.open(QIODevice::ReadOnly);
+        bytes = file.readAll();
+    }
+    QFile::remove(check);
+    if (!whole)
+        return {QStringLiteral("the file could not be written whole (the disk may be full)")};
+    return DurableFile::write(path, bytes, OwnerOnly);
+}
+#endif
+
+}  // namespace
+
+StoredSettings load()
+{
+    const auto settings = open();
+    const Reader r(*settings);
+    StoredSettings s;
+    Account &a = s.account;
+    a.name = r.text("Name");
+    a.outgoing = r.text("Host");
+    a.incoming = r.text("Incoming");
+    a.user = r.text("User");
+    a.password = r.text("Pass");
+    a.reply = r.text("Reply");
+    a.savePass = StoredNumber::flag(r.numberOrZero("SavePass"));
+    a.requirePass = StoredNumber::flag(r.numberOrZero("RequirePass"));
+    a.protocol = StoredNumber::protocol(r.numberOrZero("Protocol"));
+    s.autoConnect = StoredNumber::flag(r.numberOrZero("AutoConnect"));
+    s.voiceFormat = StoredNumber::voiceFormat(r.numberOrZero("VoiceFormat"));
+    a.inputDevice = StoredNumber::device(r.numberOrZero("Input"));
+    a.outputDevice = StoredNumber::device(r.numberOrZero("Output"));
+    return s;
+}
+
+DurableFile::Result save(const StoredSettings &s)
+{
+    const auto settings = open();
+#ifdef ORVANTO_SETTINGS_FILE
+    // Here the store is an ini file; it may hold a password, so it is the owner's alone.
+    return saveFile(s, settings->fileName());
+#else
+    writeValues(*settings, s);
+    settings->sync();
+    if (settings->status() != QSettings::NoError)
+        return {QStringLiteral("the values could not be written to %1").arg(settings->fileName())};
+    return {};
 #endif
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settings/account.h"
+#include "storage/durable_file.h"
 
 #include <QString>
 
@@ -18,13 +19,17 @@ struct StoredSettings
 
 namespace SettingsStore {
 
-// Every value; a missing value, one of the wrong type or one out of range reads
-// as its default. Numbers keep their 32-bit meaning: 4294967295 reads as -1.
+// Every value. Keys are found in any letter case, as the registry allowed. A text
+// reads as the text it holds, whatever type the store gives it (a value with a
+// comma written by hand without quotes, say). A number that is none, or one out of
+// range, reads as its default, as in the profiles file; numbers keep their 32-bit
+// meaning: 4294967295 reads as -1.
 StoredSettings load();
 
-// Writes all twelve values (-1 as 4294967295). The store's file, where there is
-// one, is rewritten whole and kept readable by its owner only.
-void save(const StoredSettings &settings);
+// Writes all twelve values (-1 as 4294967295). The store's file, where there is one,
+// is replaced whole and durably, readable by its owner only: a failed or short
+// write keeps the old file whole and gives its cause.
+DurableFile::Result save(const StoredSettings &settings);
 
 // Where the values live: a file path, or the registry path on Windows.
 QString location();

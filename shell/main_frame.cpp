@@ -15,6 +15,7 @@
 #include <QCursor>
 #include <QDesktopServices>
 #include <QDockWidget>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -48,27 +49,16 @@ CMainFrame::CMainFrame(QWidget *parent)
     createLogBar();
     createTray();
 
-    // The lock indicators follow the keyboard: keys and coming back to the program
-    // are the moments a lock can have changed.
     qApp->installEventFilter(this);
     updateLockIndicators();
 }
 
-bool CMainFrame::eventFilter(QObject *watched, QEvent *event)
+CMainFrame::~CMainFrame()
 {
-    switch (event->type()) {
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ApplicationActivate:
-        updateLockIndicators();
-        break;
-    default:
-        break;
-    }
-    return QMainWindow::eventFilter(watched, event);
+    // The toolbar reports its hiding while the widgets below this class are destroyed.
+    qApp->removeEventFilter(this);
+    disconnect(m_toolBar, nullptr, this, nullptr);
 }
-
-CMainFrame::~CMainFrame() = default;
 
 QAction *CMainFrame::makeAction(int id, const QString &text, bool checkable)
 {
@@ -106,7 +96,8 @@ void CMainFrame::createActions()
     for (const int id : {Ids::CmdToolbar, Ids::CmdStatusBar, Ids::CmdToggleLog})
         m_actions.value(id)->setChecked(true);
 
-    // Accelerators: every key of the table reaches its command, whatever has the focus.
+    // Accelerators: every key of the table reaches its command, whatever has the focus
+    // (see eventFilter for the one the edit fields would take).
     for (const AcceleratorEntry &entry : acceleratorTable()) {
         auto *shortcut = new QShortcut(entry.keys, this);
         shortcut->setContext(Qt::WindowShortcut);
@@ -135,6 +126,11 @@ void CMainFrame::createToolBar()
     m_toolBar->setObjectName(QStringLiteral("toolBar"));
     m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     m_toolBar->setIconSize(QSize(16, 16));
+    // The window's context menu can hide it too; View > Toolbar follows whatever did.
+    connect(m_toolBar, &QToolBar::visibilityChanged, this, [this] {
+        const QSignalBlocker blocker(m_actions.value(Ids::CmdToolbar));
+        m_actions.value(Ids::CmdToolbar)->setChecked(!m_toolBar->isHidden());
+    });
     for (const int id : toolbarItems()) {
         if (id == 0) {
             m_toolBar->addSeparator();
@@ -187,21 +183,33 @@ void CMainFrame::createTray()
     m_trayMenu->addAction(m_actions.value(Ids::CmdRestore));
     auto *exitAction = m_trayMenu->addAction(QStringLiteral("&Exit"));
     connect(exitAction, &QAction::triggered, this, [this] { dispatch(Ids::CmdExit); });
-    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        switch (reason) {
-        case QSystemTrayIcon::Trigger:
-        case QSystemTrayIcon::Context:
-            hide();
-            m_trayMenu->popup(QCursor::pos());
-            break;
-        case QSystemTrayIcon::DoubleClick:
-            OnRestore();
-            break;
-        default:
-            hide();
-            break;
-        }
-    });
+    m_trayClick = new QTimer(this);
+    m_trayClick->setSingleShot(true);
+    connect(m_trayClick, &QTimer::timeout, this, [this] { m_trayMenu->popup(QCursor::pos()); });
+    connect(m_tray, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) { onTrayActivated(int(reason)); });
+}
+
+void CMainFrame::onTrayActivated(int reason)
+{
+    switch (QSystemTrayIcon::ActivationReason(reason)) {
+    case QSystemTrayIcon::Trigger:
+        // A menu opened at the first click of a double-click would take the second.
+        hide();
+        m_trayClick->start(QApplication::doubleClickInterval());
+        break;
+    case QSystemTrayIcon::Context:
+        hide();
+        m_trayMenu->popup(QCursor::pos());
+        break;
+    case QSystemTrayIcon::DoubleClick:
+        m_trayClick->stop();
+        OnRestore();
+        break;
+    default:
+        hide();
+        break;
+    }
 }
 
 QDockWidget *CMainFrame::logBar() const
@@ -354,6 +362,28 @@ void CMainFrame::notifyFromTray(const QString &text)
 {
     if (isHiddenInTray())
         m_tray->showMessage(QString::fromLatin1(Product::VersionedName), text, QSystemTrayIcon::NoIcon);
+}
+
+bool CMainFrame::eventFilter(QObject *watched, QEvent *event)
+{
+    // The lock indicators follow the keyboard: keys and coming back to the program
+    // are the moments a lock can have changed.
+    const QEvent::Type type = event->type();
+    if (type == QEvent::KeyPress || type == QEvent::KeyRelease || type == QEvent::ApplicationActivate)
+        updateLockIndicators();
+    // A focused edit field takes Ctrl+A for its own Select All, which does not copy.
+    // Refused the override, the key stays the accelerator, whose command selects and
+    // copies. Only the fields of this window: dialogs keep their own Ctrl+A.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const auto *widget = qobject_cast<QWidget *>(watched);
+        if (key->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_A) && widget
+            && widget->window() == this) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void CMainFrame::closeEvent(QCloseEvent *event)

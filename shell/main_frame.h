@@ -12,6 +12,7 @@ class QLabel;
 class QMenu;
 class QPlainTextEdit;
 class QSystemTrayIcon;
+class QTimer;
 class QToolBar;
 class StatusPane;
 
@@ -62,6 +63,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Claims Ctrl+A from the edit fields, whose own Select All does not copy.
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -73,6 +75,7 @@ private:
     void createTray();
     void moveFocusBetweenPanes();
     void toggleBar(int id, QWidget *bar);
+    void onTrayActivated(int reason);
     void updateLockIndicators();
     QAction *makeAction(int id, const QString &text, bool checkable);
 
@@ -85,5 +88,7 @@ private:
     CLogBar *m_logBar = nullptr;
     QSystemTrayIcon *m_tray = nullptr;
     QMenu *m_trayMenu = nullptr;
+    // A click on the tray icon opens the menu only once no second click has come.
+    QTimer *m_trayClick = nullptr;
     QRect m_savedRect;
 };

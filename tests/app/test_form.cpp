@@ -98,7 +98,7 @@ private slots:
         home.password = QStringLiteral("pw");
         home.inputDevice = -1;
         home.savePass = true;
-        QVERIFY(ProfileFile::write(ProfileFile::path(h.programFolder()), {work, home}));
+        QVERIFY(ProfileFile::write(ProfileFile::path(h.programFolder()), {work, home}).ok());
         v.LoadProfileList();
         auto *box = v.findChild<QComboBox *>(QString::number(Ids::ProfileCombo));
         box->setCurrentIndex(1);

@@ -8,9 +8,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
-// Starts real Orvanto processes. Sockets and the lock live in a private TMPDIR, so a
-// running Orvanto of the user is never disturbed.
+// Starts real Orvanto processes. Sockets and the lock live in a private runtime
+// folder, so a running Orvanto of the user is never disturbed.
 class SingleInstanceTest : public QObject
 {
     Q_OBJECT
@@ -21,6 +23,46 @@ private slots:
         // The children inherit these.
         qputenv("TMPDIR", m_tmp.path().toLocal8Bit());
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+        qputenv("XDG_RUNTIME_DIR", m_run.path().toLocal8Bit());
+    }
+
+    // The socket and its lock are in the user's runtime folder, private to the login:
+    // another login (another runtime folder) runs its own Orvanto. Without one they go
+    // to a folder of the user's own; one that is not the user's alone is not used.
+    void socketAndLockAreTheLoginsOwn()
+    {
+        QTemporaryDir mine, otherLogin, otherFolder, unguarded;
+        auto first = start(mine.path());
+        QVERIFY(isRunning(*first, mine.path()));
+        const QStringList inRuntime = QDir(m_run.path()).entryList(QDir::System | QDir::Files);
+        QCOMPARE(inRuntime.filter(QStringLiteral(".lock")).size(), 1);
+        QCOMPARE(inRuntime.size(), 2);  // the socket and its lock
+        QVERIFY(QDir(m_tmp.path()).entryList({QStringLiteral("orvanto-*")}, QDir::AllEntries | QDir::System).isEmpty());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QTemporaryDir otherRun;
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), otherRun.path());
+        auto second = start(otherLogin.path(), env);
+        QTRY_VERIFY_WITH_TIMEOUT(QDir(otherRun.path()).entryList(QDir::System | QDir::Files).size() == 2, 30000);
+        QCOMPARE(second->state(), QProcess::Running);
+
+        // No runtime folder: <TMPDIR>/orvanto-<uid>, made private; another user's is refused.
+        env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        const QString own = QDir(m_tmp.path()).filePath(QStringLiteral("orvanto-%1").arg(::getuid()));
+        auto third = start(otherFolder.path(), env);
+        QTRY_VERIFY_WITH_TIMEOUT(QDir(own).entryList(QDir::System | QDir::Files).size() == 2, 30000);
+        struct stat st {};
+        QVERIFY(::stat(QFile::encodeName(own).constData(), &st) == 0 && (st.st_mode & 0777) == 0700);
+        end(*third);
+        QVERIFY(QDir(own).removeRecursively());
+        QVERIFY(QDir().mkdir(own) && ::chown(QFile::encodeName(own).constData(), 65534, 65534) == 0);
+        auto fourth = start(unguarded.path(), env);
+        QVERIFY(isRunning(*fourth, unguarded.path(), false));
+        QTest::qWait(500);
+        QCOMPARE(fourth->state(), QProcess::Running);
+        QVERIFY(QDir(own).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).isEmpty());
+        for (QProcess *p : {first.get(), second.get(), fourth.get()})
+            end(*p);
+        QDir(own).removeRecursively();
     }
 
     void secondStartLeavesAndACrashDoesNotBlock()
@@ -66,23 +108,26 @@ private slots:
     }
 
 private:
-    std::unique_ptr<QProcess> start(const QString &folder)
+    std::unique_ptr<QProcess> start(const QString &folder,
+                                    const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
     {
         auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(env);
         process->setWorkingDirectory(folder);
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process->start(QStringLiteral(ORVANTO_BINARY_DIR "/app/orvanto"), {});
         return process;
     }
 
-    // A running instance has made its outbox folder and listens on its socket.
-    static bool isRunning(QProcess &process, const QString &folder)
+    // A running instance has made its outbox folder and listens on its socket (when
+    // it has a safe place for one).
+    static bool isRunning(QProcess &process, const QString &folder, bool listens = true)
     {
         const QString name = SingleInstance::serverName(QString::fromLatin1(Product::MainWindowTitle));
         for (int waited = 0; process.waitForStarted() && waited < 30000; waited += 100) {
             QLocalSocket probe;
             probe.connectToServer(name);
-            if (QDir(folder).exists(QStringLiteral("emsg")) && probe.waitForConnected(100))
+            if (QDir(folder).exists(QStringLiteral("emsg")) && (!listens || probe.waitForConnected(100)))
                 return true;
             QTest::qWait(100);
         }
@@ -100,7 +145,7 @@ private:
 
     static void end(QProcess &process) { process.kill(); process.waitForFinished(); }
 
-    QTemporaryDir m_tmp, m_config;
+    QTemporaryDir m_tmp, m_config, m_run;
 };
 
 QTEST_GUILESS_MAIN(SingleInstanceTest)

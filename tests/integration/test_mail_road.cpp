@@ -120,7 +120,7 @@ private slots:
         QVERIFY(!QFile::exists(raw) && v.recorder().recordingFile().isEmpty() && !v.IsMessageLocked());
         QVERIFY(h.field(Ids::RecipientCombo).isEmpty() && h.field(Ids::AttachmentsEdit).isEmpty());
         QVERIFY(enabled(h, Ids::CmdConnect) && !enabled(h, Ids::CmdDisconnect));
-        QCOMPARE(RecipientHistory(h.programFolder()).entries(), QStringList{"bob@example.test"});
+        QCOMPARE(RecipientHistory(h.programFolder()).recipients(), QStringList{"bob@example.test"});
         QCOMPARE(v.findChild<QComboBox *>(QString::number(Ids::RecipientCombo))->findText("bob@example.test"), 0);
 
         // The second message of the run goes straight to the outgoing server.
@@ -135,6 +135,9 @@ private slots:
         // No POP3; EHLO before and after STARTTLS.
         QVERIFY(traced.filter("> CAPA").isEmpty() && traced.filter("> EHLO").size() == 2);
         QCOMPARE(envelopeTo(m_smtp.messages().last()).size(), 2);
+        // The history keeps each address sent to.
+        QCOMPARE(RecipientHistory(h.programFolder()).recipients(),
+                 (QStringList{"bob@example.test", "carl@example.test", "dan@example.test"}));
         // Each record holds its own recipient text, written once.
         QCOMPARE(read(wav + ".info") + '|' + read(wav2 + ".info"),
                  QByteArray("bob@example.test|Carl <carl@example.test>; dan@example.test"));
@@ -148,8 +151,9 @@ private slots:
         CTalkpostView &v = h.view();
         startForm(h, m_pop3.host(), m_smtp.host());
         const QString body = "Schöne Grüße,\nAnn " + QString(200, QChar(0x00fc));
-        h.setField(Ids::RecipientCombo, "bob@example.test\r\nBcc: eve@example.test");
-        h.setField(Ids::CcEdit, "Jürgen <juergen@example.test>\nX-Evil: 1");
+        // A line break between addresses only separates them; inside a quoted name it is a blank.
+        h.setField(Ids::RecipientCombo, "bob@example.test\r\n");
+        h.setField(Ids::CcEdit, "\"Jürgen\nX-Evil: 1\" <juergen@example.test>");
         h.setField(Ids::SubjectEdit, "Grüße aus Köln\r\nX-Evil: 2 " + QString(60, QChar(0x00e9)));
         h.setField(Ids::PhoneEdit, "555\r\nX-Evil: 3");
         h.setField(Ids::BodyEdit, body);
@@ -175,7 +179,7 @@ private slots:
         QVERIFY(!headers.contains("Bcc") && !headers.contains("X-Evil"));
         QCOMPARE(headers.value("Subject").toString(),
                  "Grüße aus Köln  X-Evil: 2 " + QString(60, QChar(0x00e9)) + ". Phone: 555  X-Evil: 3");
-        QCOMPARE(headers.value("Cc").toString(), QStringLiteral("Jürgen <juergen@example.test>"));
+        QCOMPARE(headers.value("Cc").toString(), QStringLiteral("\"Jürgen X-Evil: 1\" <juergen@example.test>"));
         QCOMPARE(part(o, 0).value("charset").toString() + ' ' + part(o, 0).value("encoding").toString(),
                  QStringLiteral("utf-8 quoted-printable"));
         QVERIFY(part(o, 0).value("text").toString().startsWith(QString(body).replace("\n", "\r\n")));

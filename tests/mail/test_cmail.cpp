@@ -5,6 +5,8 @@
 #include "mail/mail_errors.h"
 #include "tests/support/mail/mail_servers.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -175,6 +177,40 @@ private slots:
             QCOMPARE(error.at(0).toInt(), code);
         QCOMPARE(server.waitForMessages(before + 1, code ? 300 : 10000), code == 0);
         QCOMPARE(e.traceLines(QStringLiteral("> AUTH")).isEmpty(), !tls);
+    }
+
+    // An address that is not ASCII before the @ goes only to a server that offers
+    // SMTPUTF8; elsewhere the send stops with one clear error and nothing is sent.
+    void addressesNeedingSmtpUtf8()
+    {
+        SmtpServer utf8;
+        REQUIRE_SERVER(utf8.start(QStringLiteral("utf8")), QStringLiteral("aiosmtpd utf8"));
+        for (SmtpServer *server : {&m_plain, &utf8}) {
+            CMail mail;
+            Events e(mail);
+            account(mail, server->host(), 0, false);
+            message(mail);
+            mail.SetTo(QStringLiteral("Jürgen <jürgen@bücher.example>, bob@example.test"));
+            const int before = server->messages().size();
+            mail.SetAction(15);
+            settle(mail, e, 1);
+            if (server == &m_plain) {
+                QCOMPARE(e.error.count(), 1);
+                QCOMPARE(e.error.first().at(0).toInt(), MailCode::NeedsSmtpUtf8);
+                QVERIFY(e.error.first().at(1).toString().contains(QStringLiteral("jürgen@xn--bcher-kva.example")));
+                QCOMPARE(server->messages().size(), before);
+                continue;
+            }
+            QCOMPARE(e.done.count(), 1);
+            QVERIFY(server->waitForMessages(before + 1));
+            // libcurl adds the parameter itself when the server offers it.
+            const QStringList mailFrom = e.traceLines(QStringLiteral("> MAIL FROM:"));
+            QVERIFY(mailFrom.size() == 1 && mailFrom.first().endsWith(QStringLiteral(" SMTPUTF8")));
+            QFile envelope(server->messages().last().chopped(4) + ".json");
+            QVERIFY(envelope.open(QIODevice::ReadOnly));
+            QCOMPARE(QJsonDocument::fromJson(envelope.readAll())["to"].toArray(),
+                     (QJsonArray{"jürgen@xn--bcher-kva.example", "bob@example.test"}));
+        }
     }
 
     void destroyingDuringAStalledConnectReturnsPromptly()

@@ -42,7 +42,11 @@ private slots:
         const QString otherName = QStringLiteral("Grüße \"aus\" Köln – 日本.wav");  // RFC 2231
         MimeComposer c;
         c.headers.from = QStringLiteral("<ann@example.test>");
-        c.headers.to = QStringLiteral("bob@example.test");
+        // One reading of the lists gives the envelope and the header; no control character
+        // reaches a header.
+        c.headers.to = QStringLiteral("Bob Smith <bob@example.test> carl@example.test\r\n");
+        c.headers.cc = QStringLiteral("\"Smith, Ann\" <ann@bücher.example>;");
+        c.headers.subject = QString::fromUtf8("Hi\0there\r\nBcc: eve@example.test", 31);
         c.headers.dateText = QStringLiteral("Saturday, December 06, 2025 07:39 PM");
         c.headers.messageTag = QStringLiteral("20251261939017TAVEMAIL");
         c.current().contentType = QStringLiteral("multipart");
@@ -56,6 +60,7 @@ private slots:
         QVERIFY(c.closePart());
         const ComposedMessage m = c.compose(QStringLiteral("localhost"));
         QCOMPARE(m.envelopeFrom, QStringLiteral("ann@example.test"));
+        QCOMPARE(m.recipients, (QStringList{"bob@example.test", "carl@example.test", "ann@xn--bcher-kva.example"}));
 
         const QString eml = m_dir.filePath(QStringLiteral("m.eml"));
         QVERIFY(TestFiles::write(eml, m.bytes));
@@ -66,6 +71,10 @@ private slots:
         QCOMPARE(o.value("type").toString(), QStringLiteral("multipart/mixed"));
         const QJsonObject h = o.value("headers").toObject();
         QCOMPARE(h.value("MIME-Version").toString(), QStringLiteral("1.0"));
+        QCOMPARE(h.value("To").toString(), QStringLiteral("Bob Smith <bob@example.test>, carl@example.test"));
+        QCOMPARE(h.value("Cc").toString(), QStringLiteral("\"Smith, Ann\" <ann@xn--bcher-kva.example>"));
+        QCOMPARE(h.value("Subject").toString(), QStringLiteral("Hi there  Bcc: eve@example.test"));
+        QVERIFY(!h.contains("Bcc"));
         QCOMPARE(h.value("Message-ID").toString(), QStringLiteral("<20251261939017TAVEMAIL@example.test>"));
         QVERIFY2(h.value("Date").toString().startsWith(QStringLiteral("Sat, 06 Dec 2025 19:39:00 ")),
                  qPrintable(h.value("Date").toString()));
@@ -99,10 +108,13 @@ private slots:
         QVERIFY(mail.GetErrorText().contains(QStringLiteral("missing.wav")));
         mail.SetAction(2);
         QCOMPARE(mail.GetResultCode(), short(0));
-        // A message without a recipient is not sent.
+        // A message without a recipient, or with an entry that is no address, is not sent.
         mail.SetFrom(QStringLiteral("<ann@example.test>"));
         mail.SetAction(15);
         QVERIFY(mail.GetResultCode() != 0);
+        mail.SetTo(QStringLiteral("Bob Smith bob@example.test"));
+        mail.SetAction(15);
+        QCOMPARE(mail.GetErrorText(), QStringLiteral("Not an e-mail address: Bob"));
     }
 };
 

@@ -31,10 +31,27 @@ void RecordsStoreTest::historyAppendsAndRewritesWhole()
     // A second name for the old file keeps the old text: the new one was renamed over it.
     const QString oldName = dir.filePath(QStringLiteral("old-history"));
     QCOMPARE(::link(QFile::encodeName(history.path()).constData(), QFile::encodeName(oldName).constData()), 0);
-    QVERIFY(history.rewrite({QStringLiteral("new1"), QStringLiteral("new 2")}));
+    QVERIFY(history.rewrite({"new1", "new 2"}).ok());
     QCOMPARE(TestFiles::read(history.path()), QByteArray("new1\nnew 2\n"));
     QCOMPARE(TestFiles::read(oldName), before);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+
+    // Lines of an older version in the Windows code page read as Windows-1252 and go
+    // back as they were; a full disk keeps the file whole and says why.
+    const QByteArray first("caf\xe9@x.org \x93" "Caf\xe9\x94\n");
+    const QByteArray legacy = first + QByteArray(300, '\xe9') + "\nnew1\n";
+    QVERIFY(TestFiles::write(history.path(), legacy));
+    QList<QByteArray> lines;
+    for (const RecipientHistory::Entry &entry : history.entries())
+        lines << entry.bytes;
+    QCOMPARE(history.entries().first().text, QString::fromUtf8("café@x.org “Café”"));
+    QCOMPARE(history.recipients().mid(1), (QStringList{QString(254, QChar(0xe9)), QString(46, QChar(0xe9)), "new1"}));
+    DurableFile::Result full;
+    TestFiles::withSizeLimit(200, [&] { full = history.rewrite(lines); });
+    QCOMPARE(full.cause, QStringLiteral("File too large"));
+    QCOMPARE(TestFiles::read(history.path()), legacy);
+    QVERIFY(history.rewrite(lines).ok());
+    QCOMPARE(TestFiles::read(history.path()), first + QByteArray(254, '\xe9') + '\n' + QByteArray(46, '\xe9') + "\nnew1\n");
 
     // Pieces of 254 bytes never split a character.
     QCOMPARE(RecipientHistory::splitIntoPieces(QByteArray(253, 'a') + "\xc3\xa9" "b\n"),

@@ -54,6 +54,14 @@ private slots:
                                             k46.toLatin1() + '\n');
         for (const int row : {0, 3})
             dialog.list()->setRangeSelected(QTableWidgetSelectionRange(row, 0, row, 0), true);
+        // On a full disk nothing is deleted, and the dialog says so.
+        const QByteArray kept = TestFiles::read(path);
+        h.prompter().answerNext(true);
+        TestFiles::withSizeLimit(20, [&] { dialog.OnDelete(); });
+        QCOMPARE(h.prompter().shown.last(), QStringLiteral("Cannot save the history: File too large"));
+        QVERIFY(TestFiles::read(path) == kept && dialog.list()->rowCount() == 5);
+        for (const int row : {0, 3})
+            dialog.list()->setRangeSelected(QTableWidgetSelectionRange(row, 0, row, 0), true);
         h.prompter().answerNext(true);
         dialog.OnDelete();
         QCOMPARE(texts(dialog.list()->model()), (QStringList{"Bob@y.org, cy@z.org", "   al@w.org tail", k46}));
@@ -68,7 +76,8 @@ private slots:
         h.view().OnCommand(Ids::CmdHistory);
         QVERIFY(!QFile::exists(path) && texts(toBox).isEmpty());
         const QString del = QStringLiteral("Do you want to delete the selected entries?");
-        QCOMPARE(h.prompter().shown, (QStringList{del, del, "Do you want to clear the history list?"}));
+        QCOMPARE(h.prompter().shown, (QStringList{del, del, "Cannot save the history: File too large", del,
+                                                  "Do you want to clear the history list?"}));
 
         // Recipients are added once, whatever their case; the next start offers first words.
         for (const char *to : {"Bob@Example.org", "bob@example.ORG", "a@x.org, b@y.org"})

@@ -18,8 +18,6 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
-#include <csignal>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -127,6 +125,8 @@ private slots:
     void profilesMatchAnIndependentReaderAndWriter();
     void rewritesAreWholeAndPrivate();
     void settingsValuesAndDefaults();
+    void legacyRecordsKeptAndRangesShared();
+    void failedWritesKeepTheDialogAndFirstRunOffersProfiles();
     void profilesSavedReplacedAndAdded();
     void deleteAndNewOkNo();
     void firstRun();
@@ -150,7 +150,7 @@ void SettingsTest::profilesMatchAnIndependentReaderAndWriter()
 
     // Written back: texts padded with zeros, an unkept password all zero, -1 as 255.
     profiles[1].password = QStringLiteral("typed");
-    QVERIFY(ProfileFile::write(ours, profiles));
+    QVERIFY(ProfileFile::write(ours, profiles).ok());
     const QJsonArray back = QJsonDocument::fromJson(runScript({"read", ours})).array();
     for (int i = 0; i < 2; ++i) {
         QJsonObject record = back[i].toObject();
@@ -169,25 +169,34 @@ void SettingsTest::rewritesAreWholeAndPrivate()
     QTemporaryDir dir;
     const QString path = ProfileFile::path(dir.path());
     const Profile one;
-    QVERIFY(ProfileFile::write(path, {one}));
+    QVERIFY(ProfileFile::write(path, {one}).ok());
     QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     const QByteArray before = TestFiles::read(path);
+    raw().clear();
+    raw().setValue("Other/Kept", QString(3000, QLatin1Char('k')));
+    QVERIFY(SettingsStore::save({}).ok());
+    const QString location = SettingsStore::location();
+    const QByteArray settingsBefore = TestFiles::read(location);
 
-    // A file-size limit makes the disk "full" after 2,000 bytes: the old file stays.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const rlimit limited{2000, saved.rlim_max};
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const bool written = ProfileFile::write(path, {one, one});
-    setrlimit(RLIMIT_FSIZE, &saved);
-    QVERIFY(!written);
+    // A full disk (here no file may pass 2,000 bytes) keeps both files whole and says
+    // why; Qt's own writer would have renamed a short settings file into place.
+    DurableFile::Result profiles, settings;
+    TestFiles::withSizeLimit(2000, [&] {
+        profiles = ProfileFile::write(path, {one, one});
+        settings = SettingsStore::save(settingsOf(profile("P"), true));
+    });
+    QCOMPARE(profiles.cause, QStringLiteral("File too large"));
+    QVERIFY(!settings.ok());
     QCOMPARE(TestFiles::read(path), before);
+    QCOMPARE(TestFiles::read(location), settingsBefore);
+    QVERIFY(SettingsStore::save(settingsOf(profile("P"), true)).ok());
+    QCOMPARE(raw().value("Other/Kept").toString().size(), 3000);
+    QCOMPARE(QDir(QFileInfo(location).path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Orvanto.conf"});
 
     // A second name for the old file keeps the old profile: a new file took the name.
     const QString oldName = dir.filePath(QStringLiteral("old-name"));
     QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(oldName).constData()), 0);
-    QVERIFY(ProfileFile::write(path, {one, one}));
+    QVERIFY(ProfileFile::write(path, {one, one}).ok());
     QCOMPARE(ProfileFile::read(oldName).profiles.size(), size_t(1));
     QCOMPARE(ProfileFile::read(path).profiles.size(), size_t(2));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);  // no temporaries left
@@ -219,13 +228,56 @@ void SettingsTest::settingsValuesAndDefaults()
     defaults.account.name = "n";
     QCOMPARE(fields(SettingsStore::load()), fields(defaults));
     const std::pair<const char *, QVariant> wrong[] = {
-        {"Protocol", 7},    {"Input", "abc"},        {"Output", "4294967294"},        {"SavePass", 2},
-        {"RequirePass", "1x"}, {"AutoConnect", "99999999999"}, {"Host", QStringList{"a", "b"}},
-        {"User", QByteArray("\x01\x02", 2)}};
+        {"Input", "abc"}, {"Output", "4294967294"}, {"RequirePass", "1x"}, {"AutoConnect", "99999999999"}};
     for (const auto &[key, value] : wrong)
         settings.setValue(QStringLiteral("Settings/") + QLatin1String(key), value);
     settings.sync();
     QCOMPARE(fields(SettingsStore::load()), fields(defaults));
+
+    // Edited by hand: a comma without quotes makes a list for Qt, keys in other letter
+    // case were the registry's; each is still the text it holds.
+    QVERIFY(TestFiles::write(SettingsStore::location(), "[Settings]\nNAME=Smith, Ann,x\nhost=smtp.x\n"));
+    const Account read = SettingsStore::load().account;
+    QCOMPARE(read.name + '|' + read.outgoing, QStringLiteral("Smith, Ann,x|smtp.x"));
+}
+
+void SettingsTest::legacyRecordsKeptAndRangesShared()
+{
+    // A record of an older version: Windows-1252 text, numbers out of their ranges.
+    QByteArray record(ProfileFile::RecordSize, '\0');
+    record.replace(ProfileFile::NameOffset, 12, "Caf\xe9 \x93" "Ann\x94 x");
+    const std::pair<int, int> numbers[] = {{ProfileFile::ProtocolOffset, 7}, {ProfileFile::InputOffset, -5},
+                                           {ProfileFile::OutputOffset, 200}, {ProfileFile::SavePassOffset, 2},
+                                           {ProfileFile::RequirePassOffset, 255}};
+    for (const auto &[offset, value] : numbers)
+        record[offset] = char(value);
+    Dialog f({}, QString());
+    const QString path = ProfileFile::path(f.dir.path());
+    QVERIFY(TestFiles::write(path, record));
+    f.open(QString::fromUtf8("Café “Ann” x"));
+    QCOMPARE(f.d.m_nameCombo->currentText(), QString::fromUtf8("Café “Ann” x"));
+
+    // The same numbers in the settings store read as the same defaults.
+    raw().clear();
+    QSettings settings = raw();
+    const std::pair<const char *, uint> stored[] = {
+        {"Protocol", 7}, {"Input", uint(-5)}, {"Output", 200}, {"SavePass", 2}, {"RequirePass", 255}};
+    for (const auto &[key, value] : stored)
+        settings.setValue(QStringLiteral("Settings/") + QLatin1String(key), value);
+    settings.sync();
+    const Account fromStore = SettingsStore::load().account;
+    const Account &a = f.d.m_account;
+    const QList<int> defaults{0, 0, 0, 0, 0};
+    QCOMPARE((QList<int>{int(a.protocol), a.inputDevice, a.outputDevice, a.savePass, a.requirePass}), defaults);
+    QCOMPARE((QList<int>{int(fromStore.protocol), fromStore.inputDevice, fromStore.outputDevice, fromStore.savePass,
+                         fromStore.requirePass}),
+             defaults);
+
+    // Saved and written back unchanged, the record keeps its bytes; only the mark is set.
+    f.d.m_saveButton->click();
+    f.d.m_okButton->click();
+    record[ProfileFile::MarkOffset] = 1;
+    QCOMPARE(TestFiles::read(path), record);
 }
 
 void SettingsTest::profilesSavedReplacedAndAdded()
@@ -282,6 +334,29 @@ void SettingsTest::deleteAndNewOkNo()
     f.d.m_okButton->click();
     QCOMPARE(f.d.m_account.name + ' ' + f.d.m_account.outgoing, QStringLiteral("B B.smtp"));
     QCOMPARE(stored(f.dir.path()).size(), 2);
+}
+
+void SettingsTest::failedWritesKeepTheDialogAndFirstRunOffersProfiles()
+{
+    Profile current = profile("B");
+    current.selected = 1;
+    Dialog f({profile("A"), current}, QString());
+    // No current profile: the stored ones are offered, the one last current first.
+    QCOMPARE(f.d.m_nameCombo->currentIndex(), 1);
+    QCOMPARE(f.d.m_account.incoming, QStringLiteral("B.pop"));
+
+    // Neither Save nor OK passes a profile off as stored when profiles.bin (3,084
+    // bytes) cannot be written: each says why, the fields stay, the dialog stays open.
+    const QByteArray before = TestFiles::read(ProfileFile::path(f.dir.path()));
+    type(f.d.m_incomingEdit, "changed.pop");
+    TestFiles::withSizeLimit(2000, [&] {
+        f.d.m_saveButton->click();
+        f.d.m_okButton->click();
+    });
+    QCOMPARE(f.prompter.shown, QStringList(2, QStringLiteral("Cannot save the profile: File too large")));
+    QVERIFY(f.d.isVisible() && f.d.result() != QDialog::Accepted);
+    QCOMPARE(f.d.m_incomingEdit->text(), QStringLiteral("changed.pop"));
+    QCOMPARE(TestFiles::read(ProfileFile::path(f.dir.path())), before);
 }
 
 void SettingsTest::firstRun()

@@ -6,11 +6,15 @@
 #include "shell/log_bar.h"
 #include "shell/log_dialog.h"
 #include "shell/main_frame.h"
+#include "shell/prompter.h"
 #include "tests/support/url_catcher.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QImage>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTimer>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -47,6 +51,7 @@ class MainFrameTest : public QObject
 private slots:
     void commandsReachTheViewFirst();
     void logBarDocksPaintsAndSwallowsClicks();
+    void boxBeforeTheWindowIsCentredOnTheScreen();
 };
 
 void MainFrameTest::commandsReachTheViewFirst()
@@ -64,6 +69,16 @@ void MainFrameTest::commandsReachTheViewFirst()
         QTest::keyClick(&frame, key.key(), key.keyboardModifiers());
     QCOMPARE(client.received, (QList<int>{Ids::CmdSend, Ids::CmdExit, Ids::CmdPaste, Ids::CmdNextPane}));
     QTRY_VERIFY(frame.logEdit()->hasFocus());
+
+    // An edit field keeps its keys except Ctrl+A, whose command also copies.
+    auto *field = new QLineEdit(QStringLiteral("text"));
+    frame.setCentralWidget(field);
+    field->setFocus();
+    QTRY_VERIFY(field->hasFocus());
+    client.received.clear();
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(client.received, QList<int>{Ids::CmdSelectAll});
 
     // The view gets each command first; what it leaves, the frame handles.
     frame.logEdit()->setPlainText(QStringLiteral("kept"));
@@ -160,6 +175,25 @@ void MainFrameTest::logBarDocksPaintsAndSwallowsClicks()
     frame.dispatch(Ids::CmdToggleLog);
     QVERIFY(bar->isVisible() && toggle->isChecked());
     QTRY_COMPARE(placeOf(frame), before);
+    // The window's context menu hides the toolbar too; View > Toolbar follows.
+    QAction *contextItem = frame.toolBar()->toggleViewAction();
+    contextItem->trigger();
+    QVERIFY(frame.toolBar()->isHidden() && !frame.action(Ids::CmdToolbar)->isChecked());
+    contextItem->trigger();
+    QVERIFY(!frame.toolBar()->isHidden() && frame.action(Ids::CmdToolbar)->isChecked());
+}
+
+void MainFrameTest::boxBeforeTheWindowIsCentredOnTheScreen()
+{
+    CMainFrame frame;  // not shown yet, as on a first run
+    QRect shown;
+    QTimer::singleShot(0, [&shown] {
+        QWidget *box = QApplication::activeModalWidget();
+        shown = box->frameGeometry();
+        box->close();
+    });
+    WidgetPrompter().message(&frame, QStringLiteral("Not an e-mail address: Bob"));
+    QVERIFY((shown.center() - frame.screen()->availableGeometry().center()).manhattanLength() <= 2);
 }
 
 QTEST_MAIN(MainFrameTest)

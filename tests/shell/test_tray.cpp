@@ -1,7 +1,10 @@
 #include "resources/resource_ids.h"
 #include "shell/main_frame.h"
 
+#include <QApplication>
+#include <QMenu>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
 
@@ -12,6 +15,7 @@ class TrayTest : public QObject
 
 private slots:
     void hideSlidesIntoTheTrayAndRestoreCentres();
+    void doubleClickRestoresAndASingleClickOpensTheMenu();
 };
 
 void TrayTest::hideSlidesIntoTheTrayAndRestoreCentres()
@@ -36,6 +40,29 @@ void TrayTest::hideSlidesIntoTheTrayAndRestoreCentres()
     const QPoint centre = frame.screen()->availableGeometry().center();
     QTRY_VERIFY(qAbs(frame.frameGeometry().center().x() - centre.x()) <= 2);
     QVERIFY(qAbs(frame.frameGeometry().center().y() - centre.y()) <= 2);
+}
+
+void TrayTest::doubleClickRestoresAndASingleClickOpensTheMenu()
+{
+    QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
+    CMainFrame frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    frame.dispatch(Ids::CmdHide);
+    QSystemTrayIcon *tray = frame.trayIcon();
+    QSignalSpy menuShown(frame.trayMenu(), &QMenu::aboutToShow);
+    // A double-click comes as a click, then the double-click: no menu may take the second.
+    emit tray->activated(QSystemTrayIcon::Trigger);
+    emit tray->activated(QSystemTrayIcon::DoubleClick);
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QTest::qWait(2 * QApplication::doubleClickInterval());
+    QCOMPARE(menuShown.count(), 0);
+    QVERIFY(!tray->isVisible());
+
+    frame.dispatch(Ids::CmdHide);
+    emit tray->activated(QSystemTrayIcon::Trigger);
+    QTRY_COMPARE(menuShown.count(), 1);
+    frame.trayMenu()->close();
 }
 
 QTEST_MAIN(TrayTest)

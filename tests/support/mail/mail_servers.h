@@ -58,7 +58,7 @@ private:
 class SmtpServer
 {
 public:
-    // mode: auth-tls, auth, plain, tls-only, bad-cert, fault:NAME (see smtp_server.py);
+    // mode: auth-tls, auth, plain, utf8, tls-only, bad-cert, fault:NAME (see smtp_server.py);
     // with an introspection URL it also takes AUTH XOAUTH2 and checks the token there.
     bool start(const QString &mode, const TestCa *ca = nullptr, const QString &introspectionUrl = {});
     void stop() { m_process.stop(); }

@@ -5,6 +5,7 @@ Modes:
   auth-tls  aiosmtpd with STARTTLS and AUTH PLAIN/LOGIN (AUTH only after STARTTLS)
   auth      aiosmtpd without TLS, with AUTH PLAIN/LOGIN
   plain     aiosmtpd without TLS and without AUTH
+  utf8      as plain, offering SMTPUTF8 (the others do not offer it)
   tls-only  aiosmtpd with STARTTLS, no AUTH
   --introspect URL  (auth-tls) also AUTH XOAUTH2, the bearer token checked with the
             RFC 7662 introspection endpoint at URL (as client "mail")
@@ -90,6 +91,7 @@ def run_aiosmtpd(args):
     if args.mode in ('auth-tls', 'auth'):
         kwargs['authenticator'] = authenticator
         kwargs['auth_require_tls'] = args.mode == 'auth-tls'
+    kwargs['enable_SMTPUTF8'] = args.mode == 'utf8'
     handler = OAuthHandler() if args.introspect else Handler()
     controller = Controller(handler, hostname='127.0.0.1', port=args.port,
                             server_hostname='localhost', **kwargs)
