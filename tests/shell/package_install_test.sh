@@ -32,34 +32,22 @@ if [ -z "${ORVANTO_IN_MOUNT_NAMESPACE:-}" ]; then
   ORVANTO_IN_MOUNT_NAMESPACE=1 exec unshare --mount --propagation private bash "$0" "$@"
 fi
 
-# The mirror apt uses on this machine, for a suite of Debian 12.
-mirror_of() {
-  local found
-  found="$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null |
-    awk -v RS= -v suite="$1" '{
-      n = split($0, lines, "\n"); uri = ""; hit = 0
-      for (i = 1; i <= n; i++) {
-        if (lines[i] ~ /^URIs:/) { split(lines[i], f, /[ \t]+/); uri = f[2] }
-        if (lines[i] ~ /^Suites:/) { m = split(lines[i], f, /[ \t]+/); for (j = 2; j <= m; j++) if (f[j] == suite) hit = 1 }
-      }
-      if (hit && uri != "") { print uri; exit }
-    }')"
-  [ -n "$found" ] || found="$(awk -v suite="$1" '$1 == "deb" && $3 == suite { print $2; exit }' \
-    /etc/apt/sources.list 2>/dev/null || true)"
-  echo "${found:-$2}"
-}
-main_mirror="$(mirror_of bookworm http://deb.debian.org/debian)"
-security_mirror="$(mirror_of bookworm-security http://deb.debian.org/debian-security)"
+# The Debian mirror and suites that apt uses on this machine.
+host_sources=/etc/apt/sources.list.d/debian.sources
+mirror="$(awk '/^URIs:/ { print $2; exit }' "$host_sources" 2>/dev/null || true)"
+mirror="${mirror:-http://deb.debian.org/debian}"
 
 base="$cache/base"
 mkdir -p "$cache/archives/partial"
 if [ ! -f "$cache/base.ready" ]; then
   rm -rf "$base"
-  echo "debootstrap from $main_mirror"
-  debootstrap --variant=minbase bookworm "$base" "$main_mirror" >"$cache/debootstrap.log" 2>&1 ||
+  echo "debootstrap from $mirror"
+  debootstrap --variant=minbase bookworm "$base" "$mirror" >"$cache/debootstrap.log" 2>&1 ||
     { tail -20 "$cache/debootstrap.log" >&2; missing "debootstrap failed"; }
-  printf 'deb %s bookworm main\ndeb %s bookworm-updates main\ndeb %s bookworm-security main\n' \
-    "$main_mirror" "$main_mirror" "$security_mirror" >"$base/etc/apt/sources.list"
+  if [ -f "$host_sources" ]; then
+    cp "$host_sources" "$base/etc/apt/sources.list.d/"
+    rm "$base/etc/apt/sources.list"
+  fi
   chroot "$base" useradd --create-home --uid 1000 --shell /bin/sh tester
   touch "$cache/base.ready"
 fi
