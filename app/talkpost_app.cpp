@@ -17,7 +17,7 @@ CTalkpostApp::CTalkpostApp(int &argc, char **argv)
 {
     setOrganizationName(QString::fromLatin1(Product::Name));
     setApplicationName(QString::fromLatin1(Product::Name));
-    setApplicationVersion(QStringLiteral("3.0"));
+    setApplicationVersion(QString::fromLatin1(Product::VersionNumber));
 }
 
 CTalkpostApp::~CTalkpostApp() = default;

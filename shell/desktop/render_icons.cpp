@@ -1,7 +1,8 @@
-// Writes the program's icon in the usual theme sizes as PNG files:
-// <folder>/<size>x<size>/apps/orvanto.png. Run at build time.
+// Writes the program's icon in the usual theme sizes as PNG files named after the
+// application id: <folder>/<size>x<size>/apps/<id>.png. Run at build time.
 
 #include "resources/art.h"
+#include "resources/product.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -25,7 +26,7 @@ int main(int argc, char **argv)
             return 2;
         }
         const QString folder = root.filePath(QStringLiteral("%1x%1/apps").arg(size));
-        const QString file = QDir(folder).filePath(QStringLiteral("orvanto.png"));
+        const QString file = QDir(folder).filePath(QString::fromLatin1(Product::AppId) + QStringLiteral(".png"));
         const QPixmap pixmap = icon.pixmap(QSize(size, size));
         if (!QDir().mkpath(folder) || pixmap.size() != QSize(size, size) || !pixmap.save(file, "PNG")) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(file));

@@ -23,21 +23,22 @@ cmake --install "$build_dir" --prefix "$prefix" >"$work/install.log" || { cat "$
 
 launcher="$prefix/bin/orvanto"
 program="$prefix/libexec/orvanto/orvanto"
-entry="$prefix/share/applications/orvanto.desktop"
+app_id="example.orvanto.Orvanto"
+entry="$prefix/share/applications/$app_id.desktop"
 [ -x "$launcher" ] || fail "no launcher at $launcher"
 [ -x "$program" ] || fail "no program at $program"
 head -c 4 "$program" | grep -q 'ELF' || fail "program is not an executable"
 [ -f "$entry" ] || fail "no desktop entry"
 
 for size in 16 22 24 32 48 64 128 256; do
-  icon="$prefix/share/icons/hicolor/${size}x${size}/apps/orvanto.png"
+  icon="$prefix/share/icons/hicolor/${size}x${size}/apps/$app_id.png"
   [ -f "$icon" ] || fail "no ${size}px icon"
   got="$(identify -format '%m %wx%h' "$icon")"
   [ "$got" = "PNG ${size}x${size}" ] || fail "icon $icon is $got"
 done
 
 desktop-file-validate "$entry" || fail "desktop entry rejected"
-grep -qx 'Icon=orvanto' "$entry" || fail "entry names another icon"
+grep -qx "Icon=$app_id" "$entry" || fail "entry names another icon"
 grep -qx 'Type=Application' "$entry" || fail "entry is not an application"
 grep -qxF "Exec=\"$launcher\"" "$entry" || fail "entry does not start the installed launcher: $(grep '^Exec=' "$entry")"
 
