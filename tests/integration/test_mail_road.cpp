@@ -5,6 +5,7 @@
 #include "mail/account_test.h"
 #include "records/recipient_history.h"
 #include "resources/resource_ids.h"
+#include "settings/settings_store.h"
 #include "shell/status_pane.h"
 #include "tests/integration/mail_road_fixture.h"
 
@@ -123,12 +124,17 @@ private slots:
         QCOMPARE(RecipientHistory(h.programFolder()).recipients(), QStringList{"bob@example.test"});
         QCOMPARE(v.findChild<QComboBox *>(QString::number(Ids::RecipientCombo))->findText("bob@example.test"), 0);
 
-        // The second message of the run goes straight to the outgoing server.
+        // The second message of the run goes straight to the outgoing server, as MP3.
+        StoredSettings mp3 = SettingsStore::load();
+        mp3.voiceFormat = 1;
+        QVERIFY(SettingsStore::save(mp3).ok());
+        v.LoadSettings();
         v.OnCommand(Ids::CmdTraceInfo);
-        const QString wav2 = prepareMessage(h, "Carl <carl@example.test>; dan@example.test", 2).replace(".pcm", ".wav");
+        const QString wav2 = prepareMessage(h, "Carl <carl@example.test>; dan@example.test", 2).replace(".pcm", ".mp3");
         QSignalSpy trace(&v.mail(), &CMail::Trace);
         const QJsonObject o2 = sendAndRead(v);
-        QCOMPARE(part(o2, 0).value("md5").toString(), md5(read(wav2)));
+        QCOMPARE(part(o2, 0).value("md5").toString() + part(o2, 0).value("type").toString(),
+                 md5(read(wav2)) + "audio/mpeg");
         QStringList traced;
         for (const auto &t : trace)
             traced << t.at(0).toString();
