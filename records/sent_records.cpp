@@ -71,8 +71,8 @@ bool IsVoiceFileName(const QString &fileName)
     if (fileName.contains(QLatin1Char('/')) || fileName.contains(QDir::separator()))
         return false;
     const Qt::CaseSensitivity cs = fileNameCase();
-    return fileName.size() >= 7 && fileName.startsWith(QLatin1String("orv"), cs) &&
-           fileName.endsWith(QLatin1String(".wav"), cs);
+    return fileName.size() >= 7 && fileName.startsWith(QLatin1String("orv"), cs)
+           && (fileName.endsWith(QLatin1String(".wav"), cs) || fileName.endsWith(QLatin1String(".mp3"), cs));
 }
 
 QList<Entry> List(const QString &outboxFolder)
@@ -81,7 +81,8 @@ QList<Entry> List(const QString &outboxFolder)
     QDir::Filters filters = QDir::Files | QDir::Hidden | QDir::System;
     if (fileNameCase() == Qt::CaseSensitive)
         filters |= QDir::CaseSensitive;
-    const QFileInfoList files = folder.entryInfoList({QStringLiteral("orv*.wav")}, filters, QDir::Name);
+    const QFileInfoList files =
+        folder.entryInfoList({QStringLiteral("orv*.wav"), QStringLiteral("orv*.mp3")}, filters, QDir::Name);
     QList<Entry> entries;
     for (const QFileInfo &file : files) {
         if (!IsVoiceFileName(file.fileName()))

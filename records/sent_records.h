@@ -10,7 +10,7 @@ QString SentRecordPath(const QString &voiceFilePath);
 // Creates or truncates the record and writes the recipient text; false on failure.
 bool WriteSentRecord(const QString &recordPath, const QString &recipient);
 
-// The outbox's voice files ("orv*.wav" in the outbox folder) and their records.
+// The outbox's voice files ("orv*.wav" and "orv*.mp3" in the outbox folder) and their records.
 namespace SentMessages {
 
 // The recipient word shown for a record is cut to this many bytes.
@@ -25,7 +25,7 @@ struct Entry
 
 // The outbox folder of a program folder.
 QString OutboxFolder(const QString &programFolder);
-// True for the names the list shows: "orv", anything, ".wav", and no folder part.
+// True for the names the list shows: "orv", anything, ".wav" or ".mp3", and no folder part.
 bool IsVoiceFileName(const QString &fileName);
 // Every voice file of the folder in name order, with its record's word and its date.
 QList<Entry> List(const QString &outboxFolder);
