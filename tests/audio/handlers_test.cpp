@@ -14,8 +14,6 @@
 #include <QTest>
 #include <QtEndian>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <utility>
 
 namespace {
@@ -30,23 +28,6 @@ QByteArray speech(qint64 bytes, int seed)
         qToLittleEndian(qint16((i * 1237 + seed * 7919) % 65536 - 32768), out.data() + i);
     return out;
 }
-
-// Files written by this process may not grow past `bytes` while it lives.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit{bytes, m_old.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    rlimit m_old{};
-};
 
 }  // namespace
 
@@ -268,11 +249,10 @@ private slots:
         if (!earlier)
             QVERIFY(QDir(m_h->programFolder() + "/emsg").removeRecursively());
         m_in->deliverSeconds(2);
-        {
-            // The piece (32,000 bytes) fits; the joined recording (48,000) does not.
-            const FileSizeLimit limit(obstacle == "size limit" ? 40000 : RLIM_INFINITY);
-            QVERIFY(stopCapture());
-        }
+        // The piece (32,000 bytes) fits; the joined recording (48,000) does not.
+        bool stopped = false;
+        TestFiles::withSizeLimit(obstacle == "size limit" ? 40000 : RLIM_INFINITY, [&] { stopped = stopCapture(); });
+        QVERIFY(stopped);
         const QString log = newLog().join('|');
         const bool joinFailed = obstacle == "size limit";
         QVERIFY2(log.contains("Cannot save the recording") != joinFailed && log.contains("Appending failed.") == joinFailed,
