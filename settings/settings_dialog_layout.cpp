@@ -162,7 +162,8 @@ void CSettingsDialog::layOutControls()
     grid->addWidget(m_savePassCheck, 1, 2);
     labels << addLabel(grid, QStringLiteral("Reply Address"), m_replyEdit, 2);
     grid->addWidget(m_replyEdit, 2, 1, 1, 2);
-    grid->addWidget(m_signInNotice, 3, 1);
+    // Never both: the notice stands where there is no sign-in to offer.
+    grid->addWidget(m_signInNotice, 3, 1, 1, 2);
     grid->addWidget(m_signInButton, 3, 2);
 
     auto *audio = new QGroupBox(QStringLiteral("Audio Properties "), this);

@@ -40,7 +40,6 @@ void CSettingsDialog::createVoiceAndSignInControls()
     m_signInButton->setObjectName(QStringLiteral("signInButton"));
     m_signInButton->setAutoDefault(false);
     m_signInNotice = new QLabel(this);
-    m_signInNotice->setWordWrap(true);
     m_signInButton->hide();
     m_signInNotice->hide();
     connect(m_signInButton, &QPushButton::clicked, this, [this] {
@@ -74,4 +73,10 @@ void CSettingsDialog::showSignInOffer()
     m_signInButton->setVisible(offer.browser);
     m_signInNotice->setText(offer.notice);
     m_signInNotice->setVisible(!offer.notice.isEmpty());
+    // Such a profile keeps no password: its stages log in with tokens.
+    if (offer.browser)
+        m_passwordEdit->clear();
+    m_passwordEdit->setEnabled(!offer.browser);
+    if (isVisible())
+        adjustSize();
 }
