@@ -70,6 +70,10 @@ void CTalkpostView::OnCompressionComplete(int result)
         return;
     }
     UpdateData(true);
+    // A list typed without a separator at its end would glue the voice file to its
+    // last path, and the message would go without either.
+    if (!m_attachments.isEmpty() && !m_attachments.endsWith(QLatin1Char(',')) && !m_attachments.endsWith(QLatin1Char(';')))
+        m_attachments += QLatin1Char(',');
     m_attachments += m_delivery->compressedFile() + QLatin1Char(',');
     UpdateData(false);
     m_recorder->setRecordingFile(QString());

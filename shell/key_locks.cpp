@@ -19,7 +19,7 @@ std::optional<bool> keyLockState(KeyLock lock)
     Display *display = x11 ? x11->display() : nullptr;
     if (!display)
         return std::nullopt;
-    // The indicator names are looked up once; the status bar asks several times a second.
+    // The indicator names are looked up once; the status bar asks at every key.
     static const Atom atoms[3] = {XInternAtom(display, "Caps Lock", True), XInternAtom(display, "Num Lock", True),
                                   XInternAtom(display, "Scroll Lock", True)};
     const Atom atom = atoms[int(lock)];
