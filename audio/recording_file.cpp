@@ -22,31 +22,13 @@ void makeWritable(const QString &path)
     QFile::setPermissions(path, QFile::permissions(path) | QFile::ReadOwner | QFile::WriteOwner);
 }
 
-// A fresh copy of source at target, written whole or not at all.
-bool copyWhole(const QString &source, const QString &target)
+// Copies source into target (replacing it, or after its end) in blocks; false when
+// anything failed.
+bool copyInto(const QString &source, const QString &target, QIODevice::OpenMode mode)
 {
     QFile in(source);
     QFile out(target);
-    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    char block[16384];
-    for (;;) {
-        const qint64 got = in.read(block, sizeof block);
-        if (got < 0)
-            return false;
-        if (got == 0)
-            return out.flush();
-        if (out.write(block, got) != got)
-            return false;
-    }
-}
-
-// Copies piece to the end of target in blocks; false when anything failed.
-bool appendFile(const QString &target, const QString &piece)
-{
-    QFile in(piece);
-    QFile out(target);
-    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | mode))
         return false;
     char block[JoinBlockBytes];
     for (;;) {
@@ -92,8 +74,8 @@ bool joinPiece(const QString &recording, const QString &piece)
 {
     const QString joined = recording + QStringLiteral(".join");
     remove(joined);
-    const bool ok = copyWhole(recording, joined) && NarrowTo8Bit(joined) == 1 && NarrowTo8Bit(piece) == 1
-                    && appendFile(joined, piece) && WidenTo16Bit(joined) == 1;
+    const bool ok = copyInto(recording, joined, QIODevice::Truncate) && NarrowTo8Bit(joined) == 1 && NarrowTo8Bit(piece) == 1
+                    && copyInto(piece, joined, QIODevice::Append) && WidenTo16Bit(joined) == 1;
     remove(piece);
     makeWritable(recording);
     if (ok && replace(joined, recording))
@@ -106,7 +88,7 @@ QString narrowedCopy(const QString &recording)
 {
     const QString copy = recording + QStringLiteral(".8bit");
     remove(copy);
-    if (copyWhole(recording, copy) && NarrowTo8Bit(copy) == 1)
+    if (copyInto(recording, copy, QIODevice::Truncate) && NarrowTo8Bit(copy) == 1)
         return copy;
     remove(copy);
     return QString();
