@@ -30,7 +30,9 @@ bool setTitle(lame_t lame, const QString &title)
     return id3tag_set_textinfo_utf16(lame, "TIT2", text.data()) == 0;
 }
 
-bool configure(lame_t lame, const VoiceTags &tags)
+}  // namespace
+
+bool Mp3Encoder::configure(lame_global_struct *lame, const VoiceTags &tags)
 {
     lame_set_in_samplerate(lame, Mp3Encoder::InputRate);
     lame_set_out_samplerate(lame, Mp3Encoder::OutputRate);
@@ -48,6 +50,8 @@ bool configure(lame_t lame, const VoiceTags &tags)
     return setTitle(lame, tags.title) && setDate(lame, tags.date) && lame_init_params(lame) >= 0;
 }
 
+namespace {
+
 // LAME's bound for the bytes of n samples: 1.25 n + 7200.
 size_t bound(int samples)
 {
@@ -61,7 +65,7 @@ std::unique_ptr<Mp3Encoder> Mp3Encoder::create(const VoiceTags &tags)
     lame_t lame = lame_init();
     if (!lame)
         return nullptr;
-    if (!configure(lame, tags)) {
+    if (!Mp3Encoder::configure(lame, tags)) {
         lame_close(lame);
         return nullptr;
     }

@@ -24,6 +24,8 @@ public:
     static constexpr int OutputRate = 16000;
     static constexpr int BitRate = 16; // kbit/s
 
+    // Puts LAME to the settings of every voice file, with the tags in its ID3v2 tag.
+    static bool configure(lame_global_struct *lame, const VoiceTags &tags);
     // An encoder whose ID3v2 tag carries the tags; null when LAME cannot start.
     static std::unique_ptr<Mp3Encoder> create(const VoiceTags &tags);
     ~Mp3Encoder() override;

@@ -65,26 +65,7 @@ QByteArray bareGsm(const std::vector<qint16> &samples)
 QByteArray bareLame(const std::vector<qint16> &samples)
 {
     lame_t lame = lame_init();
-    lame_set_in_samplerate(lame, Mp3Encoder::InputRate);
-    lame_set_out_samplerate(lame, Mp3Encoder::OutputRate);
-    lame_set_num_channels(lame, 1);
-    lame_set_mode(lame, MONO);
-    lame_set_VBR(lame, vbr_default);
-    lame_set_VBR_min_bitrate_kbps(lame, Mp3Encoder::BitRate);
-    lame_set_VBR_max_bitrate_kbps(lame, Mp3Encoder::BitRate);
-    lame_set_VBR_hard_min(lame, 1);
-    lame_set_bWriteVbrTag(lame, 1);
-    lame_set_write_id3tag_automatic(lame, 0);
-    id3tag_init(lame);
-    id3tag_v2_only(lame);
-    std::vector<unsigned short> title{0xFEFF};
-    title.insert(title.end(), Tags.title.utf16(), Tags.title.utf16() + Tags.title.size());
-    title.push_back(0);
-    id3tag_set_textinfo_utf16(lame, "TIT2", title.data());
-    id3tag_set_textinfo_latin1(lame, "TYER", "2024");
-    id3tag_set_textinfo_latin1(lame, "TDAT", "1503");
-    id3tag_set_textinfo_latin1(lame, "TIME", "0930");
-    lame_init_params(lame);
+    Mp3Encoder::configure(lame, Tags);
 
     // Room for one call's bytes at a time (LAME's bound: 1.25 n + 7200), as the job gives it.
     std::vector<unsigned char> out(size_t(lame_get_id3v2_tag(lame, nullptr, 0)));
