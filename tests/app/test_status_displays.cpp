@@ -1,3 +1,5 @@
+// The status displays, checked on the rendered status bar at the pane's geometry.
+
 #include "app/module_state.h"
 #include "resources/resource_ids.h"
 #include "shell/status_pane.h"
@@ -6,8 +8,6 @@
 #include <QStatusBar>
 #include <QTest>
 
-// The displays are checked on the rendered status bar at the pane's geometry:
-// R, B are the pane's right and bottom edges, H half its width.
 class StatusDisplaysTest : public QObject
 {
     Q_OBJECT
@@ -27,79 +27,54 @@ private slots:
 
     void recordingBlinksRedAndCountsOncePerTwoTicks()
     {
-        const QColor red(255, 0, 0);
+        if (!tick(Ids::TimerRecordingDisplay, Qt::red).isEmpty())  // the blink phase runs on: start on its dark half
+            tick(Ids::TimerRecordingDisplay, Qt::red);
         g_recordSeconds = 74;
-        tick(Ids::TimerRecordingDisplay);
-        QCOMPARE(g_paneAnimationReset, 0);
-        QCOMPARE(m_pane->text(), QStringLiteral("Recording: 01:14"));
-        // The blink phase runs on from earlier recordings: go to its red half.
-        if (pixel(H + 16, B / 2) != red)
-            tick(Ids::TimerRecordingDisplay);
-        const int seconds = g_recordSeconds;
-        // The bar spans from H + 15 to R - 2, rows 2 to B - 2.
-        QVERIFY(pixel(H + 16, B / 2) == red && pixel(R - 3, 2) == red && pixel(R - 3, B - 3) == red);
-        QVERIFY(pixel(H + 14, B / 2) != red && pixel(R - 2, B / 2) != red && pixel(H + 16, 1) != red &&
-                pixel(H + 16, B - 2) != red);
-        tick(Ids::TimerRecordingDisplay);
-        QVERIFY(pixel(H + 16, B / 2) != red && g_recordSeconds == seconds);
-        tick(Ids::TimerRecordingDisplay);
-        QVERIFY(pixel(H + 16, B / 2) == red && g_recordSeconds == seconds + 1);
-        QCOMPARE(m_pane->text(), QString::asprintf("Recording: 01:%02d", seconds - 60));
+        QCOMPARE(tick(Ids::TimerRecordingDisplay, Qt::red), QRect(QPoint(H + 15, 2), QPoint(R - 3, B - 3)));
+        QVERIFY(tick(Ids::TimerRecordingDisplay, Qt::red).isEmpty() && g_recordSeconds == 75);
+        QCOMPARE(m_pane->text(), QStringLiteral("Recording: 01:15"));
     }
 
+    // A blue cell walks one cell a tick, the seconds once per two; past the end it starts again.
     void playbackWalksABlueCellAndWraps()
     {
-        const QColor blue(0, 0, 255);
-        tick(Ids::TimerPlaybackDisplay);
-        QCOMPARE(m_pane->text(), QStringLiteral("Playing: 00:00"));
-        QVERIFY(pixel(H + 1, B / 2) == blue && pixel(H + 11, 2) == blue);
-        QVERIFY(pixel(H + 12, B / 2) != blue);
-
-        tick(Ids::TimerPlaybackDisplay);
-        QCOMPARE(m_pane->text(), QStringLiteral("Playing: 00:01"));
-        QCOMPARE(pixel(H + 13, B / 2), blue);
-        QCOMPARE(pixel(H + 1, B / 2), m_pane->faceColor());
-
-        // Past the right end the cell returns to the middle while the seconds go on.
+        const auto cell = [this](int n) { return QRect(H + 12 * n, 2, 12, B - 4); };
+        QCOMPARE(tick(Ids::TimerPlaybackDisplay, Qt::blue), cell(0));
+        QCOMPARE(tick(Ids::TimerPlaybackDisplay, Qt::blue), cell(1));
+        QCOMPARE(m_image.pixelColor(H + 1, B / 2), m_pane->faceColor());  // the cell left is erased
         const int cells = (R - 14 - H) / 12 + 1;
-        tick(Ids::TimerPlaybackDisplay, cells - 1);
-        QCOMPARE(pixel(H + 1, B / 2), blue);
+        QCOMPARE(tick(Ids::TimerPlaybackDisplay, Qt::blue, cells - 1), cell(0));
         QCOMPARE(m_pane->text(), QString::asprintf("Playing: 00:%02d", (cells + 1) / 2));
     }
 
+    // Each tick erases one more cell from the left; a new start repaints the whole bar.
     void progressErasesTheYellowBarCellByCell()
     {
-        const QColor yellow(255, 255, 0), face = m_pane->faceColor();
-        tick(Ids::TimerProgressDisplay);
-        QCOMPARE(pixel(H + 5, B / 2), face);  // cell 0 erased at once, the rest of the bar stands
-        QVERIFY(pixel(H + 11, B / 2) == yellow && pixel(R - 3, B - 3) == yellow);
-
-        tick(Ids::TimerProgressDisplay, 2);
-        QVERIFY(pixel(H + 25, B / 2) == face && pixel(H + 31, B / 2) == yellow);
-        // A new start of the display repaints the whole bar.
+        const auto bar = [this](int erased) { return QRect(QPoint(H + 10 * erased, 2), QPoint(R - 3, B - 3)); };
+        QCOMPARE(tick(Ids::TimerProgressDisplay, Qt::yellow), bar(1));
+        QCOMPARE(tick(Ids::TimerProgressDisplay, Qt::yellow, 2), bar(3));
         g_paneAnimationReset = 1;
-        tick(Ids::TimerProgressDisplay);
-        QCOMPARE(pixel(H + 25, B / 2), yellow);
+        QCOMPARE(tick(Ids::TimerProgressDisplay, Qt::yellow), bar(1));
     }
 
 private:
-    // Runs the display's timer `ticks` times, then renders the status bar.
-    void tick(int id, int ticks = 1)
+    // Runs the display's timer and renders the bar; gives the box around the pane's pixels of this colour.
+    QRect tick(int id, const QColor &colour, int ticks = 1)
     {
         for (int i = 0; i < ticks; ++i)
             m_harness->view().OnTimer(id);
-        m_image = m_harness->frame().statusBar()->grab().toImage();
-    }
-
-    QColor pixel(int x, int y) const  // in pane coordinates
-    {
-        return m_image.pixelColor(m_pane->mapTo(m_harness->frame().statusBar(), QPoint(x, y)));
+        m_image = m_harness->frame().statusBar()->grab(m_pane->geometry()).toImage();
+        QRect box;
+        for (int y = 0; y < m_image.height(); ++y)
+            for (int x = 0; x < m_image.width(); ++x)
+                box |= m_image.pixelColor(x, y) == colour ? QRect(x, y, 1, 1) : QRect();
+        return box;
     }
 
     std::unique_ptr<FormHarness> m_harness;
     StatusPane *m_pane = nullptr;
-    QImage m_image;
-    int R = 0, B = 0, H = 0;
+    QImage m_image;  // the pane as the rendered status bar shows it
+    int R = 0, B = 0, H = 0;  // the pane's right and bottom edges, half its width
 };
 
 QTEST_MAIN(StatusDisplaysTest)

@@ -10,14 +10,8 @@
 #include "tests/support/form_harness.h"
 #include "tests/support/test_files.h"
 
-#include <QBuffer>
-#include <QDateTime>
 #include <QTest>
 #include <QThread>
-#include <QtEndian>
-
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace CompressionTestSupport;
 using TestFiles::read;
@@ -28,21 +22,192 @@ class TestCompression : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-    void adpcmCodes_data();
-    void adpcmCodes();
-    void adpcmSourceIsDecodedFirst();
-    void header();
-    void destroyingARunningJobWaits();
-    void roadJobs_data();
-    void roadJobs();
-    void failures_data();
-    void failures();
-    void attachCompressesAndAttaches();
-    void failuresLeaveTheRecordingUsable();
-    void closeDuringAJob_data();
-    void closeDuringAJob();
+    void init()
+    {
+        m_form = std::make_unique<FormHarness>();
+        m_form->frame().show();
+    }
+
+    void cleanup()
+    {
+        QTRY_VERIFY(!view().delivery().isCompressing()); // its end would reach a form that is gone
+        m_form.reset();
+    }
+
+    void adpcmDecoding()
+    {
+        // From a fresh state, `times` codes give this sample and step index.
+        const struct { int code, times, sample, index; } cases[] = {
+            {0x7, 1, 30, 8}, {0xF, 1, -30, 8}, {0x0, 1, 2, 0}, {0x7, 200, 2047, 48}, {0xF, 200, -2048, 48}};
+        for (const auto &c : cases) {
+            AdpcmState state{99, 7};
+            AdpcmReset(state);
+            for (int i = 0; i < c.times; ++i)
+                AdpcmDecodeNibble(c.code, state);
+            QCOMPARE((QList<int>{c.code, c.times, state.sample, state.index}), (QList<int>{c.code, c.times, c.sample, c.index}));
+        }
+        // Through the job, 300 bytes: the leading block stays; each further byte gives two samples, high nibble first.
+        const QByteArray source = QByteArray(256, '\x5C') + "\x70\xFF" + QByteArray(42, '\x77');
+        CVoiceCompressor job;
+        job.SetSourceFormat(2);
+        prepare(job, source);
+        QCOMPARE(job.Compress(), 1);
+        // 0x7 gives 30 (byte 129), 0x0 at index 8 adds 4; 0xF takes 56 and 123, and a byte
+        // truncates toward zero (-22 gives 127, -145 gives 119); the run of 0x7 saturates.
+        const QByteArray decoded = read(job.GetSourcePath());
+        QCOMPARE(decoded.left(260) + decoded.back(), source.left(256) + "\x81\x82\x7F\x77\xFF");
+    }
+
+    // GSM from a 33-byte source (no whole block, 32 samples), on a path far past 256
+    // characters, over a read-only WAV file of the same name.
+    void header()
+    {
+        const QString folder = QStringLiteral("%1/%1/%1/").arg(QString(120, QLatin1Char('d')));
+        QVERIFY(QDir().mkpath(path(folder)));
+        CVoiceCompressor job;
+        prepare(job, QByteArray(33, '\x80'), false, folder);
+        QVERIFY(write(job.GetWavePath(), QByteArray(5000, 'x')) && QFile::setPermissions(job.GetWavePath(), QFile::ReadOwner));
+        QCOMPARE(job.Compress(), 1);
+        // Little-endian: 52 bytes; 20 bytes of format: tag 49, mono, 8000 Hz, 1625 bytes/s, blocks of
+        // 65 bytes, 0 bits, 2 extra bytes, 320 samples a block; 32 samples; no data.
+        QCOMPARE(read(job.GetWavePath()), "RIFF" + QByteArray::fromHex("34000000") + "WAVEfmt "
+                                              + QByteArray::fromHex("14000000 3100 0100 401f0000 59060000 4100 0000 0200 4001")
+                                              + "fact" + QByteArray::fromHex("04000000 20000000") + "data" + QByteArray(4, '\0'));
+    }
+
+    void destroyingARunningJobWaits()
+    {
+        bool ended = false;
+        auto job = std::make_unique<CVoiceCompressor>();
+        job->SetNotifyWindow(&view());
+        job->SetNotifyMessage([&ended](int) { ended = true; });
+        prepare(*job, speechLike16(4 * 8000), true);
+        const QString wave = job->GetWavePath();
+        QVERIFY(job->StartThread());
+        job.reset(); // waits for the worker; its end, sent by a job that is gone, is dropped
+        QCoreApplication::processEvents();
+        QVERIFY(!ended && QFileInfo(wave).size() == 60 + 100 * 65);
+    }
+
+    // The MP3 job as the road runs it on the worker, from the read-only recording itself;
+    // a format chosen meanwhile waits for the next job.
+    void mp3JobOnTheWorker()
+    {
+        const QString rec = path("orv1039000000.pcm");
+        QVERIFY(write(rec, m_original) && QFile::setPermissions(rec, QFile::ReadOwner));
+        CVoiceCompressor job;
+        job.SetVoiceFormat(VoiceFormat::Mp3);
+        QCOMPARE(job.SetSourceFile(rec), 1);
+        job.SetCompressedFile(VoiceFilePath(rec, VoiceFormat::Mp3));
+        int result = -1;
+        job.SetNotifyWindow(&view());
+        job.SetNotifyMessage([&result](int r) { result = r; });
+        QVERIFY(job.StartThread());
+        job.SetVoiceFormat(VoiceFormat::Gsm610Wav);
+        QTRY_COMPARE(result, 1);
+        QCOMPARE(job.GetVoiceFormat(), VoiceFormat::Gsm610Wav);
+        const QByteArray voice = read(path("orv1039000000.mp3"));
+        QCOMPARE(job.GetRecordingRatio(), 160000.0 / voice.size());
+        QVERIFY2(voice.size() * 6 <= 125000, qPrintable(QString::number(voice.size())));  // 125 KB a minute at most
+        QVERIFY(read(rec) == m_original && !(QFile::permissions(rec) & QFile::WriteOwner) && !QFile::exists(job.m_tempPath));
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("error");
+        QTest::newRow("source missing") << "remove source" << 10;
+        QTest::newRow("temporary stream cannot be created") << "folder at v.pcm_" << 13;
+        QTest::newRow("WAV file cannot be created") << "folder at v.wav" << 2;
+        QTest::newRow("ADPCM output cannot be created") << "folder at v.pcm.pcm" << 15;
+        QTest::newRow("short write while appending") << "file size limit" << 3;
+        // The MP3's source is the recording itself: ADPCM would be decoded into it.
+        QTest::newRow("MP3 from an ADPCM source") << "MP3, folder at v.pcm.pcm" << 18;
+        QTest::newRow("MP3 file cannot be created") << "MP3, folder at v.mp3" << 2;
+    }
+
+    // Each reports 0 and leaves no temporary stream, no WAV file and the source as it was.
+    void failures()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, error);
+        const QByteArray before = QByteArray(256, '\x80') + QByteArray(3200 - 256, '\x11'); // ten blocks
+        CVoiceCompressor job;
+        prepare(job, before);
+        job.SetSourceFormat(how.endsWith(".pcm.pcm") ? 2 : 1);
+        job.SetVoiceFormat(how.startsWith("MP3, ") ? VoiceFormat::Mp3 : VoiceFormat::Gsm610Wav);
+        job.SetCompressedFile(VoiceFilePath(job.GetSourcePath(), job.GetVoiceFormat()));
+        how.remove(QStringLiteral("MP3, "));
+        QVERIFY(!how.startsWith("folder at ") || QDir().mkdir(path(how.mid(10))));
+        QVERIFY(how != "remove source" || QFile::remove(job.GetSourcePath()));
+        int result = -1;  // the size limit leaves room for the stream, not for the whole WAV file
+        TestFiles::withSizeLimit(how == "file size limit" ? 60 + 650 - 10 : RLIM_INFINITY, [&] { result = job.Compress(); });
+        QVERIFY(result == 0 && job.m_lastError == error);
+        QVERIFY(!QFileInfo(job.GetWavePath()).isFile() && !QFileInfo(job.m_tempPath).isFile());
+        QCOMPARE(read(job.GetSourcePath()), how == "remove source" ? QByteArray("<missing>") : before);
+    }
+
+    void attachCompressesAndAttaches()
+    {
+        // A recording named without "." (in a folder without one) gives ".wav" in the current folder.
+        const QString rec = makeRecording(QStringLiteral("orv1039000000"));
+        QVERIFY(view().OnCommand(Ids::AttachButton));
+        view().OnAttach(); // while a job runs: no second job
+        QVERIFY(view().delivery().isCompressing() && view().IsTimerActive(Ids::TimerProgressDisplay));
+        QCOMPARE(m_form->frame().statusPane()->text(), QStringLiteral("Compressing"));
+        QThread::msleep(100);
+        QCOMPARE(count(QStringLiteral("Compression complete.")), 0); // the end comes through the event loop
+        QTRY_VERIFY(!view().delivery().isCompressing());
+        for (const char *line : {"Compressing...", "Compression complete.", "Compression Ratio: 9.81", "Compressed file size: 16310 bytes"})
+            QVERIFY2(count(QLatin1String(line)) == 1, line);
+        QCOMPARE(m_form->field(Ids::AttachmentsEdit), QStringLiteral(".wav,"));
+        QCOMPARE(QFileInfo(path(QStringLiteral(".wav"))).size(), 16310);
+        // The job read a narrowed copy, which is gone; the recording is as it was.
+        QVERIFY(read(rec) == m_original && !QFile::exists(rec + QStringLiteral(".8bit")));
+
+        // With the voice file already listed, no second job starts.
+        view().recorder().setRecordingFile(rec);
+        view().OnAttach();
+        QCOMPARE(count(QStringLiteral("Voice file already attached: .wav")), 1);
+        QCOMPARE(count(QStringLiteral("Compressing...")), 1);
+    }
+
+    // A job that fails stops the progress display and attaches nothing.
+    void failuresLeaveTheRecordingUsable()
+    {
+        const QString rec = makeRecording(), wave = path(QStringLiteral("orv1039000000.wav"));
+        QVERIFY(QDir().mkdir(rec + QStringLiteral(".8bit"))); // the narrowed copy cannot be made
+        view().OnAttach();
+        QCOMPARE(count(QStringLiteral("Connot attach voice file")), 1);
+        QVERIFY(!view().delivery().isCompressing() && !view().IsTimerActive(Ids::TimerProgressDisplay));
+
+        QVERIFY(QDir().rmdir(rec + QStringLiteral(".8bit")) && QDir().mkdir(wave));
+        view().OnAttach();
+        QTRY_VERIFY(!view().delivery().isCompressing());
+        QCOMPARE(count(QStringLiteral("Compression failed: cannot create the voice file")), 1);
+        QVERIFY(read(rec) == m_original && !view().IsTimerActive(Ids::TimerProgressDisplay) && !QFileInfo(wave).isFile());
+        QVERIFY(m_form->frame().statusPane()->text() == "Idle" && m_form->field(Ids::AttachmentsEdit).isEmpty());
+    }
+
+    void closeDuringAJob_data()
+    {
+        QTest::addColumn<bool>("jobFails");
+        QTest::newRow("job succeeds") << false;
+        QTest::newRow("job fails") << true;
+    }
+
+    // Closing the window while a job runs keeps it open until the job has ended.
+    void closeDuringAJob()
+    {
+        QFETCH(bool, jobFails);
+        makeRecording();
+        QVERIFY(!jobFails || QDir().mkdir(path(QStringLiteral("orv1039000000.wav"))));
+        view().OnAttach();
+        m_form->prompter().answerNext(true); // "Discard the recording that was not sent?"
+        QVERIFY(!m_form->frame().close() && m_form->frame().isVisible());
+        QTRY_VERIFY(!m_form->frame().isVisible());
+        QCOMPARE(count(QStringLiteral("Compression failed: ")), jobFails ? 1 : 0);
+    }
 
 private:
     CTalkpostView &view() { return m_form->view(); }
@@ -61,270 +226,10 @@ private:
         view().recorder().setRecordingFile(path(name));
         return write(path(name), m_original) ? path(name) : QString();
     }
-    static QByteArray le(quint32 value, int size)
-    {
-        QByteArray bytes(4, '\0');
-        qToLittleEndian(value, bytes.data());
-        return bytes.left(size);
-    }
 
     std::unique_ptr<FormHarness> m_form;
     const QByteArray m_original = speechLike16(80000);
 };
-
-void TestCompression::init()
-{
-    m_form = std::make_unique<FormHarness>();
-    m_form->frame().show();
-}
-
-void TestCompression::cleanup()
-{
-    QTRY_VERIFY(!view().delivery().isCompressing()); // its end would reach a form that is gone
-    m_form.reset();
-}
-
-void TestCompression::adpcmCodes_data()
-{
-    QTest::addColumn<int>("code");
-    QTest::addColumn<int>("times");
-    QTest::addColumn<int>("sample");
-    QTest::addColumn<int>("index");
-    QTest::newRow("0x7 adds every part") << 0x7 << 1 << 30 << 8;
-    QTest::newRow("0xF subtracts them") << 0xF << 1 << -30 << 8;
-    QTest::newRow("0x0 adds an eighth") << 0x0 << 1 << 2 << 0;
-    QTest::newRow("saturates at 2047") << 0x7 << 200 << 2047 << 48;
-    QTest::newRow("saturates at -2048") << 0xF << 200 << -2048 << 48;
-}
-
-void TestCompression::adpcmCodes()
-{
-    QFETCH(int, code);
-    QFETCH(int, times);
-    QFETCH(int, sample);
-    QFETCH(int, index);
-    AdpcmState state{99, 7};
-    AdpcmReset(state);
-    for (int i = 0; i < times; ++i)
-        AdpcmDecodeNibble(code, state);
-    QCOMPARE(int(state.sample), sample);
-    QCOMPARE(int(state.index), index);
-    // 8-bit bytes truncate toward zero (-17 gives 127); 16-bit samples shift left by four.
-    const qint16 samples[] = {2047, -2048, -17};
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    QVERIFY(WriteDecodedSamples(buffer, 1, samples, 3) && WriteDecodedSamples(buffer, 2, samples, 1));
-    QCOMPARE(buffer.data(), QByteArray("\xFF\x00\x7F\xF0\x7F", 5));
-}
-
-void TestCompression::adpcmSourceIsDecodedFirst()
-{
-    // 300 bytes: the leading block stays; each further byte gives two samples, high nibble first.
-    const QByteArray source = QByteArray(256, '\x5C') + '\x70' + QByteArray(43, '\x77');
-    CVoiceCompressor job;
-    job.SetSourceFormat(2);
-    prepare(job, source);
-    QCOMPARE(job.Compress(), 1);
-    const QByteArray decoded = read(job.GetSourcePath());
-    QCOMPARE(decoded.size(), 344);
-    QCOMPARE(decoded.left(256), source.left(256));
-    // 0x7 gives 30 (byte 129), then 0x0 at index 8 adds 4; the run of 0x7 saturates.
-    QCOMPARE(decoded.mid(256, 2), QByteArray("\x81\x82"));
-    QCOMPARE(quint8(decoded.back()), quint8(255));
-    QCOMPARE(readWaveFile(job.GetWavePath()).factSamples, 344u);
-}
-
-// GSM from a 33-byte source (no whole block, 32 samples), on a path far past 256
-// characters, over a read-only WAV file of the same name.
-void TestCompression::header()
-{
-    const QString folder = QStringLiteral("%1/%1/%1/").arg(QString(120, QLatin1Char('d')));
-    QVERIFY(QDir().mkpath(path(folder)));
-    CVoiceCompressor job;
-    prepare(job, QByteArray(33, '\x80'), false, folder);
-    QVERIFY(write(job.GetWavePath(), QByteArray(5000, 'x')));
-    QVERIFY(QFile::setPermissions(job.GetWavePath(), QFile::ReadOwner));
-    QCOMPARE(job.Compress(), 1);
-    // Tag, mono, rate, bytes/s, block size, 0 bits, 2 extra bytes, samples a block, fact, data.
-    QCOMPARE(read(job.GetWavePath()), "RIFF" + le(52, 4) + "WAVEfmt " + le(20, 4) + le(49, 2) + le(1, 2) +
-                                          le(8000, 4) + le(1625, 4) + le(65, 2) + le(0, 2) + le(2, 2) + le(320, 2) +
-                                          "fact" + le(4, 4) + le(32, 4) + "data" + le(0, 4));
-}
-
-void TestCompression::destroyingARunningJobWaits()
-{
-    bool ended = false;
-    auto job = std::make_unique<CVoiceCompressor>();
-    job->SetNotifyWindow(&view());
-    job->SetNotifyMessage([&ended](int) { ended = true; });
-    prepare(*job, speechLike16(4 * 8000), true);
-    const QString wave = job->GetWavePath();
-    QVERIFY(job->StartThread());
-    job.reset(); // waits for the worker; its end, sent by a job that is gone, is dropped
-    QCoreApplication::processEvents();
-    QVERIFY(!ended);
-    QCOMPARE(readWaveFile(wave).data.size(), 100 * 65);
-}
-
-void TestCompression::roadJobs_data()
-{
-    QTest::addColumn<int>("format");
-    QTest::addColumn<QString>("ratio");
-    // 160,000 bytes of recording: 16,310 bytes of GSM WAV; 120 KB a minute at most as MP3.
-    QTest::newRow("GSM 6.10 WAV from a narrowed copy") << int(VoiceFormat::Gsm610Wav) << "9.81";
-    QTest::newRow("MP3 from the recording") << int(VoiceFormat::Mp3) << "";
-}
-
-// As the road runs them on the worker; a format chosen meanwhile waits for the next job.
-void TestCompression::roadJobs()
-{
-    QFETCH(int, format);
-    QFETCH(QString, ratio);
-    const QString rec = path("orv1039000000.pcm");
-    QVERIFY(write(rec, m_original) && QFile::setPermissions(rec, QFile::ReadOwner));
-    const bool mp3 = VoiceFormat(format) == VoiceFormat::Mp3;
-    const QString source = mp3 ? rec : RecordingFile::narrowedCopy(rec);
-    CVoiceCompressor job;
-    job.SetVoiceFormat(VoiceFormat(format));
-    job.SetVoiceTags({QStringLiteral("Subject"), QDateTime::currentDateTime()});
-    QCOMPARE(job.SetSourceFile(source), 1);
-    job.SetCompressedFile(VoiceFilePath(rec, VoiceFormat(format)));
-    int result = -1;
-    job.SetNotifyWindow(&view());
-    job.SetNotifyMessage([&result](int r) { result = r; });
-    QVERIFY(job.StartThread());
-    job.SetVoiceFormat(mp3 ? VoiceFormat::Gsm610Wav : VoiceFormat::Mp3);
-    QTRY_COMPARE(result, 1);
-    QCOMPARE(job.GetVoiceFormat(), mp3 ? VoiceFormat::Gsm610Wav : VoiceFormat::Mp3);
-
-    const QByteArray voice = read(path(mp3 ? "orv1039000000.mp3" : "orv1039000000.wav"));
-    const double recordingRatio = job.GetRecordingRatio();
-    QCOMPARE(recordingRatio, 160000.0 / voice.size());
-    if (mp3)
-        QVERIFY2(voice.size() * 6 <= 125000, qPrintable(QString::number(voice.size()))); // 10 s of 60
-    else
-        QCOMPARE(QString::asprintf("%.2f", recordingRatio), ratio);
-    QCOMPARE(read(rec), m_original);
-    QVERIFY(!(QFile::permissions(rec) & QFile::WriteOwner)); // only read
-    QVERIFY(!QFile::exists(job.m_tempPath));
-}
-
-void TestCompression::failures_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<int>("error");
-    QTest::newRow("no codec for the tag") << "TrueSpeech" << 11;
-    QTest::newRow("source missing") << "remove source" << 10;
-    QTest::newRow("temporary stream cannot be created") << "folder at v.pcm_" << 13;
-    QTest::newRow("WAV file cannot be created") << "folder at v.wav" << 2;
-    QTest::newRow("ADPCM output cannot be created") << "folder at v.pcm.pcm" << 15;
-    QTest::newRow("short write while appending") << "file size limit" << 3;
-    // The MP3's source is the recording itself: ADPCM would be decoded into it.
-    QTest::newRow("MP3 from an ADPCM source") << "MP3 folder at v.pcm.pcm" << 18;
-    QTest::newRow("MP3 file cannot be created") << "MP3 folder at v.mp3" << 2;
-}
-
-// Each reports 0 and leaves no temporary stream, no WAV file and the source as it was.
-void TestCompression::failures()
-{
-    QFETCH(QString, how);
-    QFETCH(int, error);
-    const QByteArray before = QByteArray(256, '\x80') + QByteArray(3200 - 256, '\x11'); // ten blocks
-    CVoiceCompressor job;
-    prepare(job, before);
-    job.SetCompressionType(how == "TrueSpeech" ? 34 : 49);
-    job.SetSourceFormat(how.endsWith(".pcm.pcm") ? 2 : 1);
-    if (how.startsWith("MP3 ")) {
-        how = how.mid(4);
-        job.SetVoiceFormat(VoiceFormat::Mp3);
-        job.SetCompressedFile(path("v.mp3"));
-    }
-    if (how.startsWith("folder at "))
-        QVERIFY(QDir().mkdir(path(how.mid(10))));
-    if (how == "remove source")
-        QVERIFY(QFile::remove(job.GetSourcePath()));
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    const rlimit lowered{60 + 650 - 10, saved.rlim_max}; // room for the stream, not the whole WAV file
-    std::signal(SIGXFSZ, SIG_IGN);    // a write past it fails instead of ending the process
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, how == "file size limit" ? &lowered : &saved), 0);
-    const int result = job.Compress();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    QCOMPARE(result, 0);
-    QCOMPARE(job.m_lastError, error);
-    QVERIFY(!QFileInfo(job.GetWavePath()).isFile() && !QFileInfo(job.m_tempPath).isFile());
-    QCOMPARE(read(job.GetSourcePath()), how == "remove source" ? QByteArray("<missing>") : before);
-}
-
-void TestCompression::attachCompressesAndAttaches()
-{
-    // A recording named without "." (in a folder without one) gives ".wav" in the current folder.
-    const QString rec = makeRecording(QStringLiteral("orv1039000000"));
-    QVERIFY(view().OnCommand(Ids::AttachButton));
-    view().OnAttach(); // while a job runs: no second job
-    QVERIFY(view().delivery().isCompressing() && view().IsTimerActive(Ids::TimerProgressDisplay));
-    QCOMPARE(m_form->frame().statusPane()->text(), QStringLiteral("Compressing"));
-    QThread::msleep(100);
-    QCOMPARE(count(QStringLiteral("Compression complete.")), 0); // the end comes through the event loop
-
-    QTRY_VERIFY(!view().delivery().isCompressing());
-    QCOMPARE(count(QStringLiteral("Compressing...")), 1);
-    QCOMPARE(count(QStringLiteral("Compression complete.")), 1);
-    QCOMPARE(count(QStringLiteral("Compression Ratio: 9.81")), 1);
-    QCOMPARE(count(QStringLiteral("Compressed file size: 16310 bytes")), 1);
-    QCOMPARE(m_form->field(Ids::AttachmentsEdit), QStringLiteral(".wav,"));
-    const WaveFile file = readWaveFile(path(QStringLiteral(".wav")));
-    QVERIFY(file.valid);
-    QCOMPARE(file.data.size(), 16250);
-    QCOMPARE(file.factSamples, 80000u);
-    // The job read a narrowed copy, which is gone; the recording is as it was.
-    QVERIFY(read(rec) == m_original && !QFile::exists(rec + QStringLiteral(".8bit")));
-
-    // With the voice file already listed, no second job starts.
-    view().recorder().setRecordingFile(rec);
-    view().OnAttach();
-    QCOMPARE(count(QStringLiteral("Voice file already attached: .wav")), 1);
-    QCOMPARE(count(QStringLiteral("Compressing...")), 1);
-}
-
-void TestCompression::failuresLeaveTheRecordingUsable()
-{
-    const QString rec = makeRecording(), wave = path(QStringLiteral("orv1039000000.wav"));
-    QVERIFY(QDir().mkdir(rec + QStringLiteral(".8bit"))); // the narrowed copy cannot be made
-    view().OnAttach();
-    QCOMPARE(count(QStringLiteral("Connot attach voice file")), 1);
-    QVERIFY(!view().delivery().isCompressing() && !view().IsTimerActive(Ids::TimerProgressDisplay));
-
-    // A job that fails stops the progress display and attaches nothing.
-    QVERIFY(QDir().rmdir(rec + QStringLiteral(".8bit")) && QDir().mkdir(wave));
-    view().OnAttach();
-    QTRY_VERIFY(!view().delivery().isCompressing());
-    QCOMPARE(count(QStringLiteral("Compression failed: cannot create the voice file")), 1);
-    QCOMPARE(read(rec), m_original);
-    QVERIFY(!view().IsTimerActive(Ids::TimerProgressDisplay));
-    QCOMPARE(m_form->frame().statusPane()->text(), QStringLiteral("Idle"));
-    QVERIFY(m_form->field(Ids::AttachmentsEdit).isEmpty() && !QFileInfo(wave).isFile());
-}
-
-void TestCompression::closeDuringAJob_data()
-{
-    QTest::addColumn<bool>("jobFails");
-    QTest::newRow("job succeeds") << false;
-    QTest::newRow("job fails") << true;
-}
-
-void TestCompression::closeDuringAJob()
-{
-    QFETCH(bool, jobFails);
-    makeRecording();
-    QVERIFY(!jobFails || QDir().mkdir(path(QStringLiteral("orv1039000000.wav"))));
-    view().OnAttach();
-    m_form->prompter().answerNext(true); // "Discard the recording that was not sent?"
-    QVERIFY(!m_form->frame().close());
-    QVERIFY(m_form->frame().isVisible());
-    QTRY_VERIFY(!m_form->frame().isVisible());
-    QCOMPARE(count(QStringLiteral("Compression failed: ")), jobFails ? 1 : 0);
-}
 
 QTEST_MAIN(TestCompression)
 #include "test_compression.moc"

@@ -18,7 +18,6 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
-#include <unistd.h>
 
 namespace {
 
@@ -30,8 +29,7 @@ QByteArray runScript(const QStringList &args)
     return python.waitForFinished(30000) && python.exitCode() == 0 ? python.readAllStandardOutput() : QByteArray();
 }
 
-const QByteArray Records = R"([
- {"mark": 1, "name": "Zoë Ω work", "incoming": "pop.x", "outgoing": "smtp.x", "protocol": 1, "user": "anna",
+const QByteArray Records = R"([{"mark": 1, "name": "Zoë Ω work", "incoming": "pop.x", "outgoing": "smtp.x", "protocol": 1, "user": "anna",
   "password": "s3cret", "reply": "anna@x.org", "input": -1, "output": 2, "savePass": 1, "requirePass": 1},
  {"mark": 0, "name": "home", "incoming": "", "outgoing": "o2", "protocol": 0, "user": "", "password": "",
   "reply": "", "input": 3, "output": -1, "savePass": 0, "requirePass": 0}])";
@@ -43,32 +41,22 @@ QJsonObject toJson(const Profile &p)
             {"input", p.inputDevice}, {"output", p.outputDevice}, {"savePass", int(p.savePass)}, {"requirePass", int(p.requirePass)}};
 }
 
-QStringList fields(const StoredSettings &s)
+QStringList fields(const StoredSettings &s)  // the texts, then the numbers in one string
 {
     const Account &a = s.account;
-    QStringList all{a.name, a.outgoing, a.incoming, a.user, a.password, a.reply};
-    for (const int n : {int(a.savePass), int(a.requirePass), int(a.protocol), int(s.autoConnect), a.inputDevice,
-                        a.outputDevice})
-        all << QString::number(n);
-    return all;
-}
-
-StoredSettings settingsOf(const Account &account, bool autoConnect)
-{
-    return {account, autoConnect};
+    return {a.name, a.outgoing, a.incoming, a.user, a.password, a.reply,
+            QString::asprintf("%d %d %d %d %d %d", a.savePass, a.requirePass, int(a.protocol), s.autoConnect,
+                              a.inputDevice, a.outputDevice)};
 }
 
 QSettings raw() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Orvanto", "Orvanto"); }
 
 const auto Others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther;
 
-Profile profile(const QString &name)
+// A profile with the servers "<name>.pop" and "<name>.smtp".
+Profile profile(const QString &name, int mark = 0)
 {
-    Profile p;
-    p.name = name;
-    p.incoming = name + ".pop";
-    p.outgoing = name + ".smtp";
-    return p;
+    return Profile({name, name + ".pop", name + ".smtp", MailProtocol::Smtp, {}, {}, {}}, mark);
 }
 
 // The stored profiles as "name incoming", the one carrying the selection mark starred.
@@ -84,12 +72,6 @@ void type(QLineEdit *edit, const QString &text)
 {
     edit->selectAll();
     QTest::keyClicks(edit, text);
-}
-
-void choose(QComboBox *box, int index)
-{
-    box->setCurrentIndex(index);
-    emit box->activated(index);
 }
 
 QString canonical(const QString &path) { return QFileInfo(path).canonicalFilePath(); }
@@ -122,348 +104,252 @@ class SettingsTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void profilesMatchAnIndependentReaderAndWriter();
-    void rewritesAreWholeAndPrivate();
-    void settingsValuesAndDefaults();
-    void legacyRecordsKeptAndRangesShared();
-    void failedWritesKeepTheDialogAndFirstRunOffersProfiles();
-    void profilesSavedReplacedAndAdded();
-    void deleteAndNewOkNo();
-    void firstRun();
-    void settingsLoadedAndChanged();
-    void outboxPathAndAttachment();
-};
+    void profilesMatchAnIndependentReaderAndWriter()
+    {
+        QTemporaryDir dir;
+        const QString theirs = dir.filePath(QStringLiteral("theirs.bin")), ours = ProfileFile::path(dir.path());
+        const QJsonArray records = QJsonDocument::fromJson(Records).array();
+        runScript({"write", theirs, QString::fromUtf8(Records)});
+        // A trailing partial record is ignored: 3,085 bytes give two profiles.
+        QVERIFY(TestFiles::write(theirs, TestFiles::read(theirs) + 'x'));
+        std::vector<Profile> profiles = ProfileFile::read(theirs).profiles;
+        QCOMPARE(profiles.size(), size_t(2));
+        QCOMPARE(QJsonArray({toJson(profiles[0]), toJson(profiles[1])}), records);
 
-void SettingsTest::profilesMatchAnIndependentReaderAndWriter()
-{
-    QTemporaryDir dir;
-    const QString theirs = dir.filePath(QStringLiteral("theirs.bin")), ours = ProfileFile::path(dir.path());
-    const QJsonArray records = QJsonDocument::fromJson(Records).array();
-    runScript({"write", theirs, QString::fromUtf8(Records)});
-    // A trailing partial record is ignored: 3,085 bytes give two profiles.
-    QVERIFY(TestFiles::write(theirs, TestFiles::read(theirs) + 'x'));
-    QCOMPARE(QFileInfo(theirs).size(), qint64(3085));
-    std::vector<Profile> profiles = ProfileFile::read(theirs).profiles;
-    QCOMPARE(profiles.size(), size_t(2));
-    QCOMPARE(toJson(profiles[0]), records[0].toObject());
-    QCOMPARE(toJson(profiles[1]), records[1].toObject());
-
-    // Written back: texts padded with zeros, an unkept password all zero, -1 as 255.
-    profiles[1].password = QStringLiteral("typed");
-    QVERIFY(ProfileFile::write(ours, profiles).ok());
-    const QJsonArray back = QJsonDocument::fromJson(runScript({"read", ours})).array();
-    for (int i = 0; i < 2; ++i) {
-        QJsonObject record = back[i].toObject();
-        for (const char *field : {"name", "incoming", "outgoing", "user", "password", "reply"})
-            QVERIFY2(record.take(QLatin1String(field) + QLatin1String("Padded")).toBool(), field);
-        QCOMPARE(record, records[i].toObject());
+        // Written back: texts padded with zeros, an unkept password all zero, -1 as 255.
+        profiles[1].password = QStringLiteral("typed");
+        QVERIFY(ProfileFile::write(ours, profiles).ok());
+        const QJsonArray back = QJsonDocument::fromJson(runScript({"read", ours})).array();
+        for (int i = 0; i < 2; ++i) {
+            QJsonObject record = back[i].toObject();
+            for (const char *field : {"name", "incoming", "outgoing", "user", "password", "reply"})
+                QVERIFY2(record.take(QLatin1String(field) + QLatin1String("Padded")).toBool(), field);
+            QCOMPARE(record, records[i].toObject());
+        }
     }
 
-    // How texts are cut to their fields is fuzzed (tests/fuzz/profiles.cpp).
-    QVERIFY(ProfileFile::sameName(QString(300, QLatin1Char('n')), QString(255, QLatin1Char('n'))));
-    QVERIFY(!ProfileFile::sameName("Work", "work") && !ProfileFile::sameName("Work", "Work "));
-}
+    // A full disk (no file may pass 2,000 bytes) keeps both files whole and says why, where Qt's writer would not.
+    void rewritesAreWholeAndPrivate()
+    {
+        QTemporaryDir dir;
+        const QString path = ProfileFile::path(dir.path()), location = SettingsStore::location();
+        raw().clear();
+        raw().setValue("Other/Kept", QString(3000, QLatin1Char('k')));
+        QVERIFY(ProfileFile::write(path, {profile("P")}).ok() && SettingsStore::save({}).ok());
+        for (const QString &file : {path, location})
+            QFile::setPermissions(file, QFile::permissions(file) | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        const QByteArray before = TestFiles::read(path), settingsBefore = TestFiles::read(location);
+        DurableFile::Result profiles, settings;
+        TestFiles::withSizeLimit(2000, [&] {
+            profiles = ProfileFile::write(path, {profile("P"), profile("Q")});
+            settings = SettingsStore::save({profile("P"), true});
+        });
+        QVERIFY(profiles.cause == "File too large" && !settings.ok());
+        QVERIFY(TestFiles::read(path) == before && TestFiles::read(location) == settingsBefore);
 
-void SettingsTest::rewritesAreWholeAndPrivate()
-{
-    QTemporaryDir dir;
-    const QString path = ProfileFile::path(dir.path());
-    const Profile one;
-    QVERIFY(ProfileFile::write(path, {one}).ok());
-    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    const QByteArray before = TestFiles::read(path);
-    raw().clear();
-    raw().setValue("Other/Kept", QString(3000, QLatin1Char('k')));
-    QVERIFY(SettingsStore::save({}).ok());
-    const QString location = SettingsStore::location();
-    const QByteArray settingsBefore = TestFiles::read(location);
+        // Written whole: the owner's alone, no temporary left, other groups kept.
+        QVERIFY(ProfileFile::write(path, {profile("P"), profile("Q")}).ok() && SettingsStore::save({profile("P"), true}).ok());
+        QCOMPARE(raw().value("Other/Kept").toString().size(), 3000);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"profiles.bin"});
+        QCOMPARE(QDir(QFileInfo(location).path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Orvanto.conf"});
+        for (const QString &file : {path, location})
+            QCOMPARE(QFile::permissions(file) & Others, QFileDevice::Permissions());
+    }
 
-    // A full disk (here no file may pass 2,000 bytes) keeps both files whole and says
-    // why; Qt's own writer would have renamed a short settings file into place.
-    DurableFile::Result profiles, settings;
-    TestFiles::withSizeLimit(2000, [&] {
-        profiles = ProfileFile::write(path, {one, one});
-        settings = SettingsStore::save(settingsOf(profile("P"), true));
-    });
-    QCOMPARE(profiles.cause, QStringLiteral("File too large"));
-    QVERIFY(!settings.ok());
-    QCOMPARE(TestFiles::read(path), before);
-    QCOMPARE(TestFiles::read(location), settingsBefore);
-    QVERIFY(SettingsStore::save(settingsOf(profile("P"), true)).ok());
-    QCOMPARE(raw().value("Other/Kept").toString().size(), 3000);
-    QCOMPARE(QDir(QFileInfo(location).path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Orvanto.conf"});
+    void settingsValuesAndDefaults()
+    {
+        // A comma must not turn the name into a list; -1 is written as 4294967295.
+        const StoredSettings all{
+            {"Work, main", "pop.x", "smtp.x", MailProtocol::Esmtp, "anna", "pw=\"x\"", "anna@x.org", -1, 2, true, true}, true};
+        QVERIFY(SettingsStore::save(all).ok());
+        QCOMPARE(raw().value("Settings/Input").toString(), QStringLiteral("4294967295"));
+        QCOMPARE(fields(SettingsStore::load()), fields(all));
 
-    // A second name for the old file keeps the old profile: a new file took the name.
-    const QString oldName = dir.filePath(QStringLiteral("old-name"));
-    QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(oldName).constData()), 0);
-    QVERIFY(ProfileFile::write(path, {one, one}).ok());
-    QCOMPARE(ProfileFile::read(oldName).profiles.size(), size_t(1));
-    QCOMPARE(ProfileFile::read(path).profiles.size(), size_t(2));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);  // no temporaries left
-    QCOMPARE(QFile::permissions(path) & Others, QFileDevice::Permissions());
-}
+        // A store holding only "Name" and values of the wrong type or out of range: defaults.
+        raw().clear();
+        QSettings settings = raw();
+        const std::pair<const char *, QVariant> wrong[] = {
+            {"Name", "n"}, {"Input", "abc"}, {"Output", "4294967294"}, {"RequirePass", "1x"}, {"AutoConnect", "99999999999"}};
+        for (const auto &[key, value] : wrong)
+            settings.setValue(QStringLiteral("Settings/") + QLatin1String(key), value);
+        settings.sync();
+        QCOMPARE(fields(SettingsStore::load()), QStringList("n") + fields({}).mid(1));
 
-void SettingsTest::settingsValuesAndDefaults()
-{
-    raw().clear();
-    // A comma must not turn the name into a list; -1 is written as 4294967295.
-    const StoredSettings all = settingsOf({"Work, main", "pop.x", "smtp.x", MailProtocol::Esmtp, "anna", "pw=\"x\"",
-                                           "anna@x.org", -1, 2, true, true},
-                                          true);
-    SettingsStore::save(all);
-    // The file holds a password: it is made the owner's alone, even when it was not.
-    const QString location = SettingsStore::location();
-    QFile::setPermissions(location, QFile::permissions(location) | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    SettingsStore::save(all);
-    QCOMPARE(QFile::permissions(location) & Others, QFileDevice::Permissions());
-    QCOMPARE(raw().value("Settings/Input").toString(), QStringLiteral("4294967295"));
-    QCOMPARE(fields(SettingsStore::load()), fields(all));
+        // Edited by hand (a comma without quotes, keys in the registry's letter case): still the text it holds.
+        QVERIFY(TestFiles::write(SettingsStore::location(), "[Settings]\nNAME=Smith, Ann,x\nhost=smtp.x\n"));
+        QCOMPARE(fields(SettingsStore::load()).mid(0, 2), (QStringList{"Smith, Ann,x", "smtp.x"}));
+    }
 
-    // A store holding only "Name", or values of the wrong type or out of range: defaults.
-    raw().clear();
-    QSettings settings = raw();
-    settings.setValue("Settings/Name", "n");
-    settings.sync();
-    StoredSettings defaults;
-    defaults.account.name = "n";
-    QCOMPARE(fields(SettingsStore::load()), fields(defaults));
-    const std::pair<const char *, QVariant> wrong[] = {
-        {"Input", "abc"}, {"Output", "4294967294"}, {"RequirePass", "1x"}, {"AutoConnect", "99999999999"}};
-    for (const auto &[key, value] : wrong)
-        settings.setValue(QStringLiteral("Settings/") + QLatin1String(key), value);
-    settings.sync();
-    QCOMPARE(fields(SettingsStore::load()), fields(defaults));
+    // An older version's record (Windows-1252 text, numbers out of range); the same numbers in the store.
+    void legacyRecordsKeptAndRangesShared()
+    {
+        QByteArray record(ProfileFile::RecordSize, '\0');
+        record.replace(ProfileFile::NameOffset, 12, "Caf\xe9 \x93" "Ann\x94 x");
+        const struct { int offset; const char *key; int value; } numbers[] = {{ProfileFile::ProtocolOffset, "Protocol", 7},
+            {ProfileFile::InputOffset, "Input", -5}, {ProfileFile::OutputOffset, "Output", 200},
+            {ProfileFile::SavePassOffset, "SavePass", 2}, {ProfileFile::RequirePassOffset, "RequirePass", 255}};
+        raw().clear();
+        QSettings settings = raw();
+        for (const auto &n : numbers) {
+            record[n.offset] = char(n.value);
+            settings.setValue(QStringLiteral("Settings/") + QLatin1String(n.key), uint(n.value));
+        }
+        settings.sync();
+        Dialog f({}, QString());
+        const QString path = ProfileFile::path(f.dir.path());
+        QVERIFY(TestFiles::write(path, record));
+        f.open(QString::fromUtf8("Café “Ann” x"));
+        QCOMPARE(f.d.m_nameCombo->currentText(), QString::fromUtf8("Café “Ann” x"));
+        QCOMPARE(fields({f.d.m_account}).mid(6) + fields(SettingsStore::load()), fields({}).mid(6) + fields({}));
 
-    // Edited by hand: a comma without quotes makes a list for Qt, keys in other letter
-    // case were the registry's; each is still the text it holds.
-    QVERIFY(TestFiles::write(SettingsStore::location(), "[Settings]\nNAME=Smith, Ann,x\nhost=smtp.x\n"));
-    const Account read = SettingsStore::load().account;
-    QCOMPARE(read.name + '|' + read.outgoing, QStringLiteral("Smith, Ann,x|smtp.x"));
-}
-
-void SettingsTest::legacyRecordsKeptAndRangesShared()
-{
-    // A record of an older version: Windows-1252 text, numbers out of their ranges.
-    QByteArray record(ProfileFile::RecordSize, '\0');
-    record.replace(ProfileFile::NameOffset, 12, "Caf\xe9 \x93" "Ann\x94 x");
-    const std::pair<int, int> numbers[] = {{ProfileFile::ProtocolOffset, 7}, {ProfileFile::InputOffset, -5},
-                                           {ProfileFile::OutputOffset, 200}, {ProfileFile::SavePassOffset, 2},
-                                           {ProfileFile::RequirePassOffset, 255}};
-    for (const auto &[offset, value] : numbers)
-        record[offset] = char(value);
-    Dialog f({}, QString());
-    const QString path = ProfileFile::path(f.dir.path());
-    QVERIFY(TestFiles::write(path, record));
-    f.open(QString::fromUtf8("Café “Ann” x"));
-    QCOMPARE(f.d.m_nameCombo->currentText(), QString::fromUtf8("Café “Ann” x"));
-
-    // The same numbers in the settings store read as the same defaults.
-    raw().clear();
-    QSettings settings = raw();
-    const std::pair<const char *, uint> stored[] = {
-        {"Protocol", 7}, {"Input", uint(-5)}, {"Output", 200}, {"SavePass", 2}, {"RequirePass", 255}};
-    for (const auto &[key, value] : stored)
-        settings.setValue(QStringLiteral("Settings/") + QLatin1String(key), value);
-    settings.sync();
-    const Account fromStore = SettingsStore::load().account;
-    const Account &a = f.d.m_account;
-    const QList<int> defaults{0, 0, 0, 0, 0};
-    QCOMPARE((QList<int>{int(a.protocol), a.inputDevice, a.outputDevice, a.savePass, a.requirePass}), defaults);
-    QCOMPARE((QList<int>{int(fromStore.protocol), fromStore.inputDevice, fromStore.outputDevice, fromStore.savePass,
-                         fromStore.requirePass}),
-             defaults);
-
-    // Saved and written back unchanged, the record keeps its bytes; only the mark is set.
-    f.d.m_saveButton->click();
-    f.d.m_okButton->click();
-    record[ProfileFile::MarkOffset] = 1;
-    QCOMPARE(TestFiles::read(path), record);
-}
-
-void SettingsTest::profilesSavedReplacedAndAdded()
-{
-    Dialog f({profile("Home"), profile("Work")}, "Work");
-    // Save replaces the profile of exactly this name; a case-different name is a new one.
-    type(f.d.m_incomingEdit, "new.pop");
-    f.d.m_saveButton->click();
-    QCOMPARE(stored(f.dir.path()), (QStringList{"Home Home.pop", "Work new.pop*"}));
-    type(f.d.m_nameCombo->lineEdit(), "work");
-    f.d.m_saveButton->click();
-    QCOMPARE(stored(f.dir.path()), (QStringList{"Home Home.pop", "Work new.pop", "work new.pop*"}));
-
-    // New, then choosing another profile asks to save the new one first.
-    f.d.m_newButton->click();
-    type(f.d.m_nameCombo->lineEdit(), "Travel");
-    type(f.d.m_incomingEdit, "travel.pop");
-    f.prompter.answerNext(true);
-    choose(f.d.m_nameCombo, 0);
-    QCOMPARE(stored(f.dir.path()).last(), QStringLiteral("Travel travel.pop*"));
-    QCOMPARE(f.d.m_incomingEdit->text(), QStringLiteral("Home.pop"));
-
-    // A name typed over the selected one and OK: a new profile, the old one stays.
-    type(f.d.m_nameCombo->lineEdit(), "Office");
-    f.d.m_okButton->click();
-    QCOMPARE(stored(f.dir.path()).mid(3).join(',').remove('*'), QStringLiteral("Travel travel.pop,Office Home.pop"));
-    QCOMPARE(f.prompter.shown, (QStringList{"Profile Saved!", "Profile Saved!", "Do you want to save the current profile?"}));
-}
-
-void SettingsTest::deleteAndNewOkNo()
-{
-    Dialog one({profile("Only")}, "Only");
-    one.d.m_deleteButton->click();
-    QCOMPARE(one.prompter.shown, QStringList{"At least one profile must be defined!"});
-    QCOMPARE(one.d.m_nameCombo->count(), 1);
-
-    // Deleting waits for OK: Cancel keeps the file as it was.
-    Dialog f({profile("A"), profile("B"), profile("C")}, "A");
-    f.prompter.answerNext(true);
-    f.d.m_deleteButton->click();
-    QCOMPARE(f.d.m_incomingEdit->text(), QStringLiteral("B.pop"));
-    f.d.m_cancelButton->click();
-    QCOMPARE(stored(f.dir.path()), (QStringList{"A A.pop", "B B.pop", "C C.pop"}));
-    f.open("A");
-    f.prompter.answerNext(true);
-    f.d.m_deleteButton->click();
-    f.d.m_okButton->click();
-    QCOMPARE(stored(f.dir.path()), (QStringList{"B B.pop*", "C C.pop"}));
-
-    // New, OK, No loads the first profile.
-    f.open("C");
-    f.d.m_newButton->click();
-    f.prompter.answerNext(false);
-    f.d.m_okButton->click();
-    QCOMPARE(f.d.m_account.name + ' ' + f.d.m_account.outgoing, QStringLiteral("B B.smtp"));
-    QCOMPARE(stored(f.dir.path()).size(), 2);
-}
-
-void SettingsTest::failedWritesKeepTheDialogAndFirstRunOffersProfiles()
-{
-    Profile current = profile("B");
-    current.selected = 1;
-    Dialog f({profile("A"), current}, QString());
-    // No current profile: the stored ones are offered, the one last current first.
-    QCOMPARE(f.d.m_nameCombo->currentIndex(), 1);
-    QCOMPARE(f.d.m_account.incoming, QStringLiteral("B.pop"));
-
-    // Neither Save nor OK passes a profile off as stored when profiles.bin (3,084
-    // bytes) cannot be written: each says why, the fields stay, the dialog stays open.
-    const QByteArray before = TestFiles::read(ProfileFile::path(f.dir.path()));
-    type(f.d.m_incomingEdit, "changed.pop");
-    TestFiles::withSizeLimit(2000, [&] {
+        // Saved and written back unchanged, the record keeps its bytes; only the mark is set.
         f.d.m_saveButton->click();
         f.d.m_okButton->click();
-    });
-    QCOMPARE(f.prompter.shown, QStringList(2, QStringLiteral("Cannot save the profile: File too large")));
-    QVERIFY(f.d.isVisible() && f.d.result() != QDialog::Accepted);
-    QCOMPARE(f.d.m_incomingEdit->text(), QStringLiteral("changed.pop"));
-    QCOMPARE(TestFiles::read(ProfileFile::path(f.dir.path())), before);
-}
+        record[ProfileFile::MarkOffset] = 1;
+        QCOMPARE(TestFiles::read(path), record);
+    }
 
-void SettingsTest::firstRun()
-{
+    void profilesSavedReplacedAndAdded()
     {
+        Dialog f({profile("Home"), profile("Work")}, "Work");
+        // Save replaces the profile of exactly this name; a case-different name is a new one.
+        type(f.d.m_incomingEdit, "new.pop");
+        f.d.m_saveButton->click();
+        type(f.d.m_nameCombo->lineEdit(), "work");
+        f.d.m_saveButton->click();
+        QCOMPARE(stored(f.dir.path()), (QStringList{"Home Home.pop", "Work new.pop", "work new.pop*"}));
+
+        // New, then choosing another profile asks to save the new one first.
+        f.d.m_newButton->click();
+        type(f.d.m_nameCombo->lineEdit(), "Travel");
+        f.prompter.answerNext(true);
+        f.d.m_nameCombo->setCurrentIndex(0);
+        emit f.d.m_nameCombo->activated(0);
+        QCOMPARE(f.d.m_incomingEdit->text(), QStringLiteral("Home.pop"));
+
+        // A name typed over the selected one and OK: a new profile, the old one stays.
+        type(f.d.m_nameCombo->lineEdit(), "Office");
+        f.d.m_okButton->click();
+        QCOMPARE(stored(f.dir.path()).mid(3).join(',').remove('*'), QStringLiteral("Travel ,Office Home.pop"));
+
+        // When profiles.bin cannot be written, Save and OK each say why; the fields and the dialog stay.
+        f.open("Office");
+        const QByteArray before = TestFiles::read(ProfileFile::path(f.dir.path()));
+        type(f.d.m_incomingEdit, "changed.pop");
+        TestFiles::withSizeLimit(2000, [&] {
+            f.d.m_saveButton->click();
+            f.d.m_okButton->click();
+        });
+        QVERIFY(f.d.isVisible() && f.d.m_incomingEdit->text() == "changed.pop");
+        QCOMPARE(TestFiles::read(ProfileFile::path(f.dir.path())), before);
+        const QString saved = "Profile Saved!", cannot = "Cannot save the profile: File too large";
+        QCOMPARE(f.prompter.shown, (QStringList{saved, saved, "Do you want to save the current profile?", cannot, cannot}));
+    }
+
+    // Deleting waits for OK (Cancel keeps the file as it was) and spares the last profile.
+    void deleteWaitsForOkAndSparesTheLast()
+    {
+        Dialog f({profile("A"), profile("B")}, "A");
+        f.prompter.answerNext(true);
+        f.d.m_deleteButton->click();
+        QCOMPARE(f.d.m_incomingEdit->text(), QStringLiteral("B.pop"));
+        f.d.m_cancelButton->click();
+        QCOMPARE(stored(f.dir.path()), (QStringList{"A A.pop", "B B.pop"}));
+        f.open("A");
+        f.prompter.answerNext(true);
+        f.d.m_deleteButton->click();
+        f.d.m_deleteButton->click();
+        QVERIFY(f.prompter.shown.last() == "At least one profile must be defined!" && f.d.m_nameCombo->count() == 1);
+        f.d.m_okButton->click();
+        QCOMPARE(stored(f.dir.path()), QStringList{"B B.pop*"});
+    }
+
+    // A first run, and the outbox path and attachment commands of the form it leaves.
+    void firstRunOutboxPathAndAttachment()
+    {
+        {
+            // No profile saved: the program closes itself.
+            FormHarness h;
+            h.prompter().onNextDialog([](QDialog &) { return int(QDialog::Rejected); });
+            h.view().OnInitialUpdate();
+            h.frame().show();
+            QTRY_VERIFY(!h.frame().isVisible());
+        }
         FormHarness h;
-        const QString path = ProfileFile::path(h.programFolder());
-        ProfileFile::write(path, {profile("Stale")});
+        ProfileFile::write(ProfileFile::path(h.programFolder()), {profile("Stale"), profile("Last", 1)});
         bool offeredAndHidden = false;
         h.prompter().onNextDialog([&](QDialog &d) {
-            // The profiles saved earlier are offered, and the main window is not shown yet.
-            offeredAndHidden = dynamic_cast<CSettingsDialog &>(d).m_nameCombo->findText("Stale") == 0
+            // The profiles saved earlier are offered, the last current first, before the window shows.
+            auto &dialog = dynamic_cast<CSettingsDialog &>(d);
+            offeredAndHidden = dialog.m_nameCombo->count() == 2 && dialog.m_account.incoming == "Last.pop"
                                && !h.frame().isVisible();
-            dynamic_cast<CSettingsDialog &>(d).m_cancelButton->click();
+            dialog.m_cancelButton->click();
             return d.result();
         });
         h.view().OnInitialUpdate();
         QVERIFY(offeredAndHidden);
         // Cancel: the profiles stay, nothing became current, the program goes on.
-        QCOMPARE(stored(h.programFolder()), QStringList{"Stale Stale.pop"});
+        QCOMPARE(stored(h.programFolder()), (QStringList{"Stale Stale.pop", "Last Last.pop*"}));
         QCOMPARE(raw().value("Settings/Name").toString() + h.view().account().name, QString());
         h.frame().show();
-        QTest::qWait(100);
-        QVERIFY(h.frame().isVisible());
-    }
-    // No profile saved: the program closes itself.
-    FormHarness h;
-    h.prompter().onNextDialog([](QDialog &) { return int(QDialog::Rejected); });
-    h.view().OnInitialUpdate();
-    h.frame().show();
-    QTRY_VERIFY(!h.frame().isVisible());
-}
+        QVERIFY(!QTest::qWaitFor([&h] { return !h.frame().isVisible(); }, 100));
 
-void SettingsTest::settingsLoadedAndChanged()
-{
-    FormHarness h;
-    CTalkpostView &view = h.view();
-    ProfileFile::write(ProfileFile::path(h.programFolder()), {profile("A"), profile("B")});
-    SettingsStore::save(settingsOf({"B", "", "smtp.b", MailProtocol::Smtp, "", "pw", "", -1, 2, true, false}, true));
-    view.OnInitialUpdate();
-    QCOMPARE(view.account().outgoing + ' ' + view.account().password, QStringLiteral("smtp.b pw"));
-    QCOMPARE((QList<int>{view.account().inputDevice, view.account().outputDevice}), (QList<int>{-1, 2}));
-    QVERIFY(view.IsTimerActive(Ids::TimerAutoConnect));
+        const QDir folder(h.programFolder());
+        const QString sub = folder.filePath("sub"), file = folder.filePath("a.wav"), info = file + ".info";
+        QVERIFY(folder.mkdir("sub") && TestFiles::write(file, "") && TestFiles::write(info, ""));
+        QStringList outboxes;
+        for (const QString &entered : {QString(), folder.filePath("missing"), sub, file}) {
+            h.prompter().onNextDialog([entered](QDialog &d) {
+                dynamic_cast<COutboxPathDialog &>(d).m_pathEdit->setText(entered);
+                return int(QDialog::Accepted);
+            });
+            h.view().OnCommand(Ids::CmdOutboxPath);
+            outboxes << h.view().GetOutboxPath();
+        }
+        // An empty or missing path is refused; a folder becomes current, a file only passes.
+        QCOMPARE(h.prompter().shown, QStringList(2, "Invalid path!"));
+        QCOMPARE(outboxes, (QStringList{h.outbox(), h.outbox(), sub, file}));
+        QCOMPARE(canonical(QDir::currentPath()), canonical(sub));
 
-    // OK with another profile makes it current and saves the settings; a password
-    // not kept is neither shown in the dialog nor saved.
-    Account account = view.account();
-    account.savePass = false;
-    view.setAccount(account);
-    QString shownPassword = QStringLiteral("unset");
-    h.prompter().onNextDialog([&shownPassword](QDialog &d) {
-        auto &dialog = dynamic_cast<CSettingsDialog &>(d);
-        shownPassword = dialog.m_passwordEdit->text();
-        choose(dialog.m_nameCombo, 0);
-        type(dialog.m_passwordEdit, "typed");
-        dialog.m_okButton->click();
-        return d.result();
-    });
-    view.OnCommand(Ids::CmdSettings);
-    QCOMPARE(shownPassword, QString());
-    QCOMPARE(view.account().outgoing + ' ' + view.account().password, QStringLiteral("A.smtp typed"));
-    QCOMPARE(h.field(Ids::ProfileCombo), QStringLiteral("A"));
-    QCOMPARE(raw().value("Settings/Name").toString() + '|' + raw().value("Settings/Pass").toString(), QStringLiteral("A|"));
-    QCOMPARE(h.log().count(QStringLiteral("Profile saved.")), 1);
-    // The save command writes the password while it is kept.
-    account = view.account();
-    account.savePass = true;
-    view.setAccount(account);
-    view.OnCommand(Ids::CmdSaveSettings);
-    QCOMPARE(raw().value("Settings/Pass").toString(), QStringLiteral("typed"));
-}
-
-void SettingsTest::outboxPathAndAttachment()
-{
-    FormHarness h;
-    const QDir folder(h.programFolder());
-    const QString sub = folder.filePath("sub"), file = folder.filePath("a.wav"), info = file + ".info";
-    QVERIFY(folder.mkdir("sub") && TestFiles::write(file, "") && TestFiles::write(info, ""));
-    h.view().SetOutboxPath(h.outbox());
-    QStringList shown;
-    for (const QString &entered : {QString(), folder.filePath("missing"), sub, file}) {
-        h.prompter().onNextDialog([&shown, entered](QDialog &d) {
-            auto &dialog = dynamic_cast<COutboxPathDialog &>(d);
-            shown << dialog.path();
-            dialog.m_pathEdit->setText(entered);
-            return int(QDialog::Accepted);
-        });
-        h.view().OnCommand(Ids::CmdOutboxPath);
-    }
-    // An empty or missing path is refused; a folder becomes current, a file only passes.
-    QCOMPARE(h.prompter().shown, QStringList(2, "Invalid path!"));
-    QCOMPARE(shown, (QStringList{h.outbox(), h.outbox(), h.outbox(), sub}));
-    QCOMPARE(h.view().GetOutboxPath(), file);
-    QCOMPARE(canonical(QDir::currentPath()), canonical(sub));
-
-    // Attaching: a path listed already, even inside a longer one, or Cancel adds nothing.
-    h.setField(Ids::AttachmentsEdit, "typed.doc,");
-    for (const QString &chosen : {info, file, sub, sub, QString()}) {
-        if (!chosen.isNull())
+        // Attaching: a path listed already, even inside a longer one, or Cancel adds nothing.
+        h.setField(Ids::AttachmentsEdit, "typed.doc,");
+        for (const QString &chosen : {info, file, sub, sub, QString()}) {
             h.prompter().chooseFileNext(chosen);
-        h.view().OnCommand(chosen == file ? Ids::BrowseButton : Ids::CmdAttachment);
+            h.view().OnCommand(chosen == file ? Ids::BrowseButton : Ids::CmdAttachment);
+        }
+        QCOMPARE(h.field(Ids::AttachmentsEdit), "typed.doc," + info + ',' + sub + ',');
+        // The file dialog starts in the program folder; then the current directory is restored.
+        QCOMPARE(h.prompter().fileDialogFolders, QStringList(5, h.programFolder()));
+        QCOMPARE(canonical(QDir::currentPath()), canonical(sub));
     }
-    QCOMPARE(h.field(Ids::AttachmentsEdit), "typed.doc," + info + ',' + sub + ',');
-    // The file dialog starts in the program folder; then the current directory is restored.
-    QCOMPARE(h.prompter().fileDialogFolders, QStringList(5, h.programFolder()));
-    QCOMPARE(canonical(QDir::currentPath()), canonical(sub));
-}
+
+    // OK with another profile makes it current and saved; a password not kept is not shown nor saved.
+    void settingsLoadedAndChanged()
+    {
+        FormHarness h;
+        ProfileFile::write(ProfileFile::path(h.programFolder()), {profile("A"), profile("B")});
+        Account account{"B", "", "smtp.b", MailProtocol::Smtp, "", "pw", "", -1, 2, true, false};
+        SettingsStore::save({account, true});
+        h.view().OnInitialUpdate();
+        QVERIFY(h.view().account() == account && h.view().IsTimerActive(Ids::TimerAutoConnect));
+        account.savePass = false;
+        h.view().setAccount(account);
+        QString shownPassword = QStringLiteral("unset");
+        h.prompter().onNextDialog([&shownPassword](QDialog &d) {
+            auto &dialog = dynamic_cast<CSettingsDialog &>(d);
+            shownPassword = dialog.m_passwordEdit->text();
+            dialog.m_nameCombo->setCurrentIndex(0);
+            emit dialog.m_nameCombo->activated(0);
+            type(dialog.m_passwordEdit, "typed");
+            dialog.m_okButton->click();
+            return d.result();
+        });
+        h.view().OnCommand(Ids::CmdSettings);
+        QCOMPARE((QStringList{shownPassword, h.view().account().outgoing, h.view().account().password, h.field(Ids::ProfileCombo),
+                              raw().value("Settings/Name").toString(), raw().value("Settings/Pass").toString()}),
+                 (QStringList{"", "A.smtp", "typed", "A", "A", ""}));
+    }
+};
 
 QTEST_MAIN(SettingsTest)
 #include "test_settings.moc"

@@ -1,7 +1,5 @@
 #include "tests/support/compression/speech_signal.h"
 
-#include "tests/support/test_files.h"
-
 #include <QtEndian>
 
 #include <algorithm>
@@ -98,35 +96,6 @@ std::vector<qint16> decodeGsmBlocks(const QByteArray &blocks)
     }
     gsm_destroy(handle);
     return ok ? samples : std::vector<qint16>();
-}
-
-WaveFile readWaveFile(const QString &path)
-{
-    WaveFile wave;
-    const QByteArray all = TestFiles::read(path);
-    const char *bytes = all.constData();
-    if (all.size() < 12 || !all.startsWith("RIFF") || all.mid(8, 4) != "WAVE" ||
-        qFromLittleEndian<quint32>(bytes + 4) != quint32(all.size() - 8))
-        return wave;
-    bool sawFormat = false, sawData = false;
-    qsizetype at = 12;
-    for (; at + 8 <= all.size(); at += 8 + qFromLittleEndian<quint32>(bytes + at + 4)) {
-        const QByteArray id = all.mid(at, 4);
-        const quint32 size = qFromLittleEndian<quint32>(bytes + at + 4);
-        if (at + 8 + qsizetype(size) > all.size())
-            return wave;
-        if (id == "fmt " && size >= 16) {
-            wave.formatTag = qFromLittleEndian<quint16>(bytes + at + 8);
-            sawFormat = true;
-        } else if (id == "fact" && size >= 4) {
-            wave.factSamples = qFromLittleEndian<quint32>(bytes + at + 8);
-        } else if (id == "data") {
-            wave.data = all.mid(at + 8, size);
-            sawData = true;
-        }
-    }
-    wave.valid = sawFormat && sawData && at == all.size();
-    return wave;
 }
 
 }  // namespace CompressionTestSupport

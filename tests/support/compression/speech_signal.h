@@ -3,7 +3,6 @@
 // Speech-like test audio, and the means to check what the compression made of it.
 
 #include <QByteArray>
-#include <QString>
 #include <QtGlobal>
 #include <vector>
 
@@ -24,16 +23,5 @@ double correlation(const std::vector<qint16> &a, const std::vector<qint16> &b, s
 // Decodes 65-byte GSM 6.10 WAV blocks with libgsm (GSM_OPT_WAV49), 320 samples a
 // block; empty when the stream is not whole blocks or a frame is bad.
 std::vector<qint16> decodeGsmBlocks(const QByteArray &blocks);
-
-// The chunks of a WAV file as a player reads them; valid when the RIFF size and the
-// chunk sizes add up to the file and it has "fmt " and "data".
-struct WaveFile
-{
-    bool valid = false;
-    quint16 formatTag = 0;
-    quint32 factSamples = 0;
-    QByteArray data;
-};
-WaveFile readWaveFile(const QString &path);
 
 }  // namespace CompressionTestSupport
