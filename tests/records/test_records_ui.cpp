@@ -78,11 +78,11 @@ private slots:
         QDir outbox(h.outbox());
         QVERIFY(outbox.mkpath(QStringLiteral("orv6.wav")));
         for (const char *name : {"aorv5.wav", "note.wav", "orv3.pcm", "orv3.wav.tmp", "orv9.wav.info", "orv1.wav",
-                                 "orv1.wav.info", "orv2.wav", "orv3.wav", "orv3.wav.info"})
+                                 "orv1.wav.info", "orv2.wav", "orv3.mp3", "orv3.mp3.info"})
             QVERIFY(TestFiles::write(outbox.filePath(QString::fromLatin1(name)), "x"));
         CRecordedMessagesDialog messages(h.programFolder(), &h.prompter());
         messages.show();
-        QCOMPARE(texts(messages.list()->model()), (QStringList{"orv1.wav", "orv2.wav", "orv3.wav"}));
+        QCOMPARE(texts(messages.list()->model()), (QStringList{"orv1.wav", "orv2.wav", "orv3.mp3"}));
         QCOMPARE(texts(messages.list()->model(), 1), (QStringList{"x", "", "x"}));
         QCOMPARE(texts(messages.list()->model(), 2).value(0),
                  QFileInfo(outbox.filePath("orv1.wav")).lastModified().toString("MM/dd/yyyy HH:mm:ss"));
