@@ -14,10 +14,9 @@ bool AuthServer::start()
 {
     port = MailTest::freePort();
     // Debian's interpreter sees Debian's authlib and Flask; another python3 on PATH may not.
-    return port && m_process.start(QStringLiteral("/usr/bin/python3"),
-                                   {QStringLiteral(ORVANTO_SOURCE_DIR "/tests/support/oauth/auth_server.py"),
-                                    QStringLiteral("--port"), QString::number(port)},
-                                   port);
+    return port && ServerProcess::start(QStringLiteral("/usr/bin/python3"),
+                                        {ORVANTO_SOURCE_DIR "/tests/support/oauth/auth_server.py", "--port",
+                                         QString::number(port)}, port);
 }
 
 bool AuthServer::control(const QString &what)

@@ -16,11 +16,10 @@ namespace OAuthTest {
 inline constexpr char SecretClient[] = "orvanto-secret";
 inline constexpr char ClientSecret[] = "s3cret";
 
-class AuthServer
+class AuthServer : public MailTest::ServerProcess
 {
 public:
     bool start();
-    int port = 0;
     QUrl url(const QString &path) const { return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path)); }
     QString introspectionUrl() const { return url(QStringLiteral("/introspect")).toString(); }
 
@@ -33,11 +32,9 @@ public:
     // Writes oauth2.conf with a group for the preset that points at this server, for the
     // client with a secret.
     bool writeConfig(const QString &file, const QString &presetId) const;
-    QString output() const { return m_process.output(); }
 
 private:
     bool control(const QString &what);
-    MailTest::ServerProcess m_process;
 };
 
 // Plays the user's browser: follows the authorization address to the program's
