@@ -6,40 +6,20 @@
 
 #include <QtEndian>
 
-namespace {
-
-QByteArray wave(quint16 tag, quint16 channels, quint32 rate, quint16 bits, const QByteArray &samples)
-{
-    QByteArray w("RIFF\0\0\0\0WAVEfmt \x10\0\0\0", 20);
-    QByteArray format(16, '\0');
-    qToLittleEndian(tag, format.data());
-    qToLittleEndian(channels, format.data() + 2);
-    qToLittleEndian(rate, format.data() + 4);
-    qToLittleEndian(quint32(rate * channels * bits / 8), format.data() + 8);
-    qToLittleEndian(quint16(channels * bits / 8), format.data() + 12);
-    qToLittleEndian(bits, format.data() + 14);
-    QByteArray size(4, '\0');
-    qToLittleEndian(quint32(samples.size()), size.data());
-    w += format + "data" + size + samples;
-    qToLittleEndian(quint32(w.size() - 8), w.data() + 4);
-    return w;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString path = Fuzz::scratch().filePath(QStringLiteral("beep.wav"));
-    const QByteArray file(reinterpret_cast<const char *>(data), qsizetype(size));
-    FUZZ_CHECK(Fuzz::writeFile(path, file));
+    const QByteArray file = Fuzz::input(data, size);
+    FUZZ_CHECK(TestFiles::write(path, file));
     const QByteArray cue = loadCue(path);
     // At most one byte a frame at 1000 Hz, made 8000 Hz samples of two bytes.
     FUZZ_CHECK(cue.size() % 2 == 0 && cue.size() <= 16 * file.size());
 
-    FuzzedDataProvider in(data, size);
-    QByteArray samples = QByteArray::fromStdString(in.ConsumeRemainingBytesAsString());
-    samples.chop(samples.size() % 2);
-    FUZZ_CHECK(Fuzz::writeFile(path, wave(1, 1, 8000, 16, samples)));
-    FUZZ_CHECK(loadCue(path) == samples);
+    // The same bytes as the samples of a PCM file: format 1, one channel, 8000 Hz, 16 bits.
+    const QByteArray samples = file.left(file.size() & ~1);
+    QByteArray wave("RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x40\x1f\0\0\x80\x3e\0\0\x02\0\x10\0data\0\0\0\0", 44);
+    qToLittleEndian(quint32(36 + samples.size()), wave.data() + 4);
+    qToLittleEndian(quint32(samples.size()), wave.data() + 40);
+    FUZZ_CHECK(TestFiles::write(path, wave + samples) && loadCue(path) == samples);
     return 0;
 }

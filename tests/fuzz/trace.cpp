@@ -14,29 +14,18 @@ QByteArray base64Core(const QByteArray &secret, int lead)
 {
     const QByteArray encoded = (QByteArray(lead, 'x') + secret).toBase64(QByteArray::OmitTrailingEquals);
     const qsizetype first = (8 * lead + 5) / 6;
-    const qsizetype end = 8 * (lead + secret.size()) / 6;
-    return encoded.mid(first, end - first);
+    return encoded.mid(first, 8 * (lead + secret.size()) / 6 - first);
 }
 
 // What libcurl may send during a login: the commands of PLAIN, LOGIN, POP3 USER/PASS and
 // APOP, and their continuation lines, with an initial response or without.
 QByteArray command(int kind, const QByteArray &user, const QByteArray &password)
 {
-    switch (kind) {
-    case 0: return "AUTH PLAIN " + ('\0' + user + '\0' + password).toBase64();
-    case 1: return "AUTH PLAIN";
-    case 2: return ('\0' + user + '\0' + password).toBase64();
-    case 3: return "AUTH LOGIN " + user.toBase64();
-    case 4: return "AUTH LOGIN";
-    case 5: return user.toBase64();
-    case 6: return password.toBase64();
-    case 7: return "USER " + user;
-    case 8: return "PASS " + password;
-    case 9: return "EHLO client";
-    case 10: return "CAPA";
-    case 11: return "MAIL FROM:<" + user + ">";
-    default: return "NOOP";
-    }
+    const QByteArray plain = ('\0' + user + '\0' + password).toBase64();
+    const QByteArray commands[] = {"AUTH PLAIN " + plain, "AUTH PLAIN", plain, "AUTH LOGIN " + user.toBase64(),
+                                   "AUTH LOGIN", user.toBase64(), password.toBase64(), "USER " + user,
+                                   "PASS " + password, "EHLO client", "CAPA", "MAIL FROM:<" + user + ">", "NOOP"};
+    return commands[std::min<size_t>(kind, std::size(commands) - 1)];
 }
 
 }  // namespace
@@ -47,27 +36,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     SessionSettings settings;
     settings.user = Fuzz::text(in, 40);
     settings.password = Fuzz::text(in, 40);
-    const QByteArray password = settings.password.toUtf8();
+    const QByteArray user = settings.user.toUtf8(), password = settings.password.toUtf8();
     QStringList trace;
     MailSession session(nullptr, [&](const QString &line) { trace << line; }, nullptr);
     // No server name: nothing is connected, but the session holds the account from now on.
     session.connect(settings);
     trace.clear();
-
-    const QByteArray user = settings.user.toUtf8();
     while (in.remaining_bytes() > 0) {
-        const int what = in.ConsumeIntegralInRange(0, 2);
-        QByteArray line;
-        int type = CURLINFO_HEADER_IN;
-        if (what == 0) {
-            line = Fuzz::bytes(in, 200);  // a reply, or several lines of one
-        } else if (what == 1) {
-            line = command(in.ConsumeIntegralInRange(0, 12), user, password) + "\r\n";
-            type = CURLINFO_HEADER_OUT;
-        } else {
-            line = Fuzz::bytes(in, 100);
-            type = CURLINFO_TEXT;
-        }
+        // A reply (or several lines of one), a command, or a line of libcurl's own.
+        const int type = in.PickValueInArray({CURLINFO_HEADER_IN, CURLINFO_HEADER_OUT, CURLINFO_TEXT});
+        const QByteArray line = type == CURLINFO_HEADER_OUT
+                                    ? command(in.ConsumeIntegralInRange(0, 12), user, password) + "\r\n"
+                                    : Fuzz::bytes(in, 200);
         session.onDebug(type, line.constData(), size_t(line.size()));
     }
 

@@ -7,22 +7,6 @@
 
 #include <QtEndian>
 
-namespace {
-
-quint32 u32At(const QByteArray &b, int at) { return qFromLittleEndian<quint32>(b.constData() + at); }
-quint16 u16At(const QByteArray &b, int at) { return qFromLittleEndian<quint16>(b.constData() + at); }
-
-// The length of the 8-bit recording the job encodes from a source of `size` bytes.
-qint64 pcmLength(qint64 size, bool adpcm)
-{
-    if (!adpcm)
-        return size;
-    // The first 256 bytes pass unchanged (padded when shorter); every later byte is two samples.
-    return 256 + 2 * std::max<qint64>(0, size - 256);
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzedDataProvider in(data, size);
@@ -33,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QTemporaryDir folder(Fuzz::scratch().filePath(QStringLiteral("job-XXXXXX")));
     const QString sourcePath = QDir(folder.path()).filePath(QStringLiteral("v.pcm"));
     const QString wavePath = QDir(folder.path()).filePath(QStringLiteral("v.wav"));
-    FUZZ_CHECK(Fuzz::writeFile(sourcePath, source));
+    FUZZ_CHECK(TestFiles::write(sourcePath, source));
     CWaveConverter job;
     FUZZ_CHECK(job.SetSourceFile(sourcePath) == 1);
     job.SetCompressedFile(wavePath);
@@ -43,22 +27,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QStringList left = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
     if (tag != WaveFormat::TagGsm610) {
         FUZZ_CHECK(result == 0 && job.GetLastError() == CompressionError::NoCodec);
-        FUZZ_CHECK(left == QStringList{QStringLiteral("v.pcm")} && Fuzz::readFile(sourcePath) == source);
+        FUZZ_CHECK(left == QStringList{QStringLiteral("v.pcm")} && TestFiles::read(sourcePath) == source);
         return 0;
     }
-    FUZZ_CHECK(result == 1);
-    FUZZ_CHECK((left == QStringList{QStringLiteral("v.pcm"), QStringLiteral("v.wav")}));
+    FUZZ_CHECK(result == 1 && left == QStringList({QStringLiteral("v.pcm"), QStringLiteral("v.wav")}));
 
-    const qint64 length = pcmLength(source.size(), adpcm);
+    // The 8-bit recording the job encodes: ADPCM passes its first 256 bytes unchanged (padded
+    // when shorter) and makes two samples of every later byte.
+    const qint64 length = adpcm ? 256 + 2 * std::max<qint64>(0, source.size() - 256) : source.size();
     FUZZ_CHECK(QFileInfo(sourcePath).size() == length);
-    const QByteArray wave = Fuzz::readFile(wavePath);
-    const int header = WaveFormat::GsmHeaderSize;
-    FUZZ_CHECK(wave.size() == header + 65 * (length / 320));
-    FUZZ_CHECK(wave.startsWith("RIFF") && u32At(wave, 4) == quint32(wave.size() - 8) && wave.mid(8, 8) == "WAVEfmt ");
-    FUZZ_CHECK(u32At(wave, 16) == 20 && u16At(wave, 20) == 49 && u16At(wave, 22) == 1 && u32At(wave, 24) == 8000);
-    FUZZ_CHECK(wave.mid(40, 4) == "fact" && u32At(wave, 44) == 4);
-    const qint64 samples = u32At(wave, 48);
-    FUZZ_CHECK(samples <= length && samples + 1 >= length);  // the float duration may lose one
-    FUZZ_CHECK(wave.mid(52, 4) == "data" && u32At(wave, 56) == quint32(wave.size() - header));
+    const QByteArray wave = TestFiles::read(wavePath);
+    const auto u32 = [&wave](int at) { return qFromLittleEndian<quint32>(wave.constData() + at); };
+    const auto u16 = [&wave](int at) { return qFromLittleEndian<quint16>(wave.constData() + at); };
+    FUZZ_CHECK(wave.size() == WaveFormat::GsmHeaderSize + 65 * (length / 320));
+    FUZZ_CHECK(wave.startsWith("RIFF") && u32(4) == quint32(wave.size() - 8) && wave.mid(8, 8) == "WAVEfmt ");
+    FUZZ_CHECK(u32(16) == 20 && u16(20) == 49 && u16(22) == 1 && u32(24) == 8000);
+    FUZZ_CHECK(wave.mid(40, 4) == "fact" && u32(44) == 4);
+    FUZZ_CHECK(u32(48) <= length && u32(48) + 1 >= length);  // the float duration may lose one
+    FUZZ_CHECK(wave.mid(52, 4) == "data" && u32(56) == quint32(wave.size() - WaveFormat::GsmHeaderSize));
     return 0;
 }

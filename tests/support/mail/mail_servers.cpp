@@ -1,64 +1,39 @@
 #include "tests/support/mail/mail_servers.h"
 
-#include "tests/support/test_files.h"
-
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
-#include <QTcpServer>
 #include <QTcpSocket>
-#include <QUrl>
-#include <QTest>
 
 namespace MailTest {
 
-int freePort()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.serverPort();
-}
-
-namespace {
-
 // Debian's interpreter sees Debian's aiosmtpd; another python3 on PATH may not.
-const char Python[] = "/usr/bin/python3";
-const char SupportDir[] = ORVANTO_SOURCE_DIR "/tests/support/mail/";
-
-bool run(const QString &program, const QStringList &args, QString *error)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        *error = program + QStringLiteral(": ") + QString::fromLocal8Bit(p.readAllStandardError());
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
+constexpr char Python[] = "/usr/bin/python3";
+constexpr char SupportDir[] = ORVANTO_SOURCE_DIR "/tests/support/mail/";
 
 bool TestCa::create(const QString &folder)
 {
     const auto at = [&folder](const char *name) { return QDir(folder).filePath(QLatin1String(name)); };
-    const QString caKey = at("ca.key"), csr = at("server.csr"), ext = at("server.ext");
     caFile = at("ca.pem"), certFile = at("server.pem"), keyFile = at("server.key");
     badCertFile = at("bad.pem"), badKeyFile = at("bad.key");
+    const QStringList newCertificate{"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "30", "-keyout"};
     // The mail providers' names too: tests reach them on 127.0.0.1 through a LoopbackResolver.
-    if (!TestFiles::write(ext, "subjectAltName=DNS:localhost,IP:127.0.0.1,DNS:pop.gmail.com,DNS:smtp.gmail.com,"
-                               "DNS:outlook.office365.com,DNS:smtp.office365.com\nbasicConstraints=CA:FALSE\n"))
-        return false;
-    const QString openssl = QStringLiteral("openssl");
-    return run(openssl, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "30", "-keyout", caKey,
-                         "-out", caFile, "-subj", "/CN=Orvanto Test CA"}, &error)
-           && run(openssl, {"req", "-newkey", "rsa:2048", "-nodes", "-keyout", keyFile, "-out", csr,
-                            "-subj", "/CN=localhost"}, &error)
-           && run(openssl, {"x509", "-req", "-in", csr, "-CA", caFile, "-CAkey", caKey, "-CAcreateserial",
-                            "-days", "30", "-out", certFile, "-extfile", ext}, &error)
-           && run(openssl, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "30", "-keyout",
-                            badKeyFile, "-out", badCertFile, "-subj", "/CN=localhost", "-addext",
-                            "subjectAltName=DNS:localhost,IP:127.0.0.1"}, &error);
+    for (const QStringList &args :
+         {newCertificate + QStringList{at("ca.key"), "-out", caFile, "-subj", "/CN=Orvanto Test CA"},
+          newCertificate + QStringList{keyFile, "-out", certFile, "-subj", "/CN=localhost", "-CA", caFile, "-CAkey",
+                                       at("ca.key"), "-addext", "basicConstraints=CA:FALSE", "-addext",
+                                       "subjectAltName=DNS:localhost,IP:127.0.0.1,DNS:pop.gmail.com,DNS:smtp.gmail.com,"
+                                       "DNS:outlook.office365.com,DNS:smtp.office365.com"},
+          newCertificate + QStringList{badKeyFile, "-out", badCertFile, "-subj", "/CN=localhost", "-addext",
+                                       "subjectAltName=DNS:localhost,IP:127.0.0.1"}}) {
+        QProcess p;
+        p.start(QStringLiteral("openssl"), args);
+        if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+            error = QStringLiteral("openssl: ") + QString::fromLocal8Bit(p.readAllStandardError());
+            return false;
+        }
+    }
+    return true;
 }
 
 bool ServerProcess::start(const QString &program, const QStringList &arguments, int port)
@@ -71,8 +46,7 @@ bool ServerProcess::start(const QString &program, const QStringList &arguments, 
     const auto readyOrGone = [&] {
         m_output += QString::fromLocal8Bit(m_process->readAll());
         QTcpSocket probe;
-        if (port)
-            probe.connectToHost(QHostAddress::LocalHost, quint16(port));
+        probe.connectToHost(QHostAddress::LocalHost, quint16(port));
         return m_process->state() != QProcess::Running || m_output.contains(QStringLiteral("READY"))
                || (port && probe.waitForConnected(200));
     };
@@ -104,16 +78,14 @@ bool SmtpServer::start(const QString &mode, const TestCa *ca, const QString &int
     port = freePort();
     // bad-cert: the usual server presenting the certificate no one trusts.
     const bool bad = mode == QLatin1String("bad-cert");
-    QStringList args{QLatin1String(SupportDir) + QStringLiteral("smtp_server.py"), QStringLiteral("--port"),
-                     QString::number(port), QStringLiteral("--mode"), bad ? QStringLiteral("auth-tls") : mode,
-                     QStringLiteral("--store"), m_store.path(), QStringLiteral("--user"), QString::fromLatin1(User),
-                     QStringLiteral("--password"), QString::fromLatin1(Password)};
+    QStringList args{QLatin1String(SupportDir) + "smtp_server.py", "--port", QString::number(port), "--mode",
+                     bad ? QStringLiteral("auth-tls") : mode, "--store", m_store.path(), "--user",
+                     QString::fromLatin1(User), "--password", QString::fromLatin1(Password)};
     if (ca)
-        args << QStringLiteral("--cert") << (bad ? ca->badCertFile : ca->certFile) << QStringLiteral("--key")
-             << (bad ? ca->badKeyFile : ca->keyFile);
+        args << "--cert" << (bad ? ca->badCertFile : ca->certFile) << "--key" << (bad ? ca->badKeyFile : ca->keyFile);
     if (!introspectionUrl.isEmpty())
-        args << QStringLiteral("--introspect") << introspectionUrl;
-    return port && m_process.start(QLatin1String(Python), args, 0);
+        args << "--introspect" << introspectionUrl;
+    return port && ServerProcess::start(QLatin1String(Python), args, 0);
 }
 
 QStringList SmtpServer::messages() const
@@ -125,33 +97,21 @@ QStringList SmtpServer::messages() const
     return paths;
 }
 
-bool SmtpServer::waitForMessages(int count, int timeoutMs) const
-{
-    return QTest::qWaitFor([&] { return messages().size() >= count; }, timeoutMs);
-}
-
 bool Pop3Server::start(const TestCa &ca, const QString &introspectionUrl)
 {
     port = freePort();
     const QDir dir(m_dir.path());
-    // The mail user runs unprivileged and must reach its folders.
-    QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                                            | QFileDevice::ReadOther | QFileDevice::ExeOther
-                                            | QFileDevice::ReadGroup | QFileDevice::ExeGroup);
-    dir.mkpath(QStringLiteral("run"));
-    dir.mkpath(QStringLiteral("state"));
-    dir.mkpath(QStringLiteral("home/ann/Maildir"));
-    QProcess::execute(QStringLiteral("chown"), {QStringLiteral("-R"), QStringLiteral("65534:65534"),
-                                                dir.filePath(QStringLiteral("home"))});
-    if (!TestFiles::write(dir.filePath(QStringLiteral("passwd")), QByteArray(User) + ":{PLAIN}" + Password + "::::::\n"))
-        return false;
+    // The mail user runs unprivileged and must reach its folders: rwx for the owner, rx for others.
+    QFile::setPermissions(m_dir.path(), QFileDevice::Permissions(0x7055));
+    for (const char *folder : {"run", "state", "home/ann/Maildir"})
+        dir.mkpath(QLatin1String(folder));
+    QProcess::execute(QStringLiteral("chown"), {"-R", "65534:65534", dir.filePath(QStringLiteral("home"))});
     // Tokens are checked by the authorization server's introspection (as client "mail").
     QString oauth;
     if (!introspectionUrl.isEmpty()) {
-        QUrl url(introspectionUrl);
-        url.setUserInfo(QStringLiteral("mail:mailsecret"));
+        const QString url = QString(introspectionUrl).replace("http://", "http://mail:mailsecret@");
         if (!TestFiles::write(dir.filePath(QStringLiteral("oauth2.conf.ext")),
-                              "introspection_mode = post\nintrospection_url = " + url.toEncoded()
+                              "introspection_mode = post\nintrospection_url = " + url.toUtf8()
                                   + "\nusername_attribute = username\nactive_attribute = active\n"
                                     "active_value = true\n"))
             return false;
@@ -176,18 +136,13 @@ bool Pop3Server::start(const TestCa &ca, const QString &introspectionUrl)
         "userdb {\n  driver = static\n  args = uid=65534 gid=65534 home=%1/home/%u\n}\n"
         "service pop3-login {\n  chroot =\n"
         "  inet_listener pop3 {\n    port = %2\n  }\n  inet_listener pop3s {\n    port = 0\n  }\n}\n"
-        "service anvil {\n  chroot =\n  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n"
-        "service imap-login {\n  inet_listener imap {\n    port = 0\n  }\n  inet_listener imaps {\n    port = 0\n  }\n}\n")
+        "service anvil {\n  chroot =\n  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n")
         .arg(m_dir.path()).arg(port).arg(ca.certFile, ca.keyFile)
         .arg(introspectionUrl.isEmpty() ? QString() : QStringLiteral(" xoauth2"), oauth);
     const QString confFile = dir.filePath(QStringLiteral("dovecot.conf"));
-    return port && TestFiles::write(confFile, conf.toUtf8())
-           && m_process.start(QStringLiteral("dovecot"), {QStringLiteral("-F"), QStringLiteral("-c"), confFile}, port);
-}
-
-QString Pop3Server::log() const
-{
-    return QString::fromUtf8(TestFiles::read(QDir(m_dir.path()).filePath(QStringLiteral("dovecot.log"))));
+    return port && TestFiles::write(dir.filePath("passwd"), QByteArray(User) + ":{PLAIN}" + Password + "::::::\n")
+           && TestFiles::write(confFile, conf.toUtf8())
+           && ServerProcess::start(QStringLiteral("dovecot"), {"-F", "-c", confFile}, port);
 }
 
 QJsonObject checkMessage(const QString &emlPath)
@@ -196,19 +151,8 @@ QJsonObject checkMessage(const QString &emlPath)
     p.start(QLatin1String(Python), {QLatin1String(SupportDir) + QStringLiteral("check_message.py"), emlPath});
     p.waitForFinished(30000);
     const QJsonDocument doc = QJsonDocument::fromJson(p.readAllStandardOutput());
-    if (!doc.isObject())
-        return QJsonObject{{QStringLiteral("error"), QString::fromLocal8Bit(p.readAllStandardError())}};
-    return doc.object();
-}
-
-Resolution LoopbackResolver::resolve(const QString &host) const
-{
-    Resolution r;
-    if (m_names.contains(host))
-        r.addresses << QHostAddress(QHostAddress::LocalHost);
-    else
-        r.error = QStringLiteral("Host not found");
-    return r;
+    return doc.isObject() ? doc.object()
+                          : QJsonObject{{QStringLiteral("error"), QString::fromLocal8Bit(p.readAllStandardError())}};
 }
 
 }  // namespace MailTest

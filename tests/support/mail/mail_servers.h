@@ -1,13 +1,15 @@
 #pragma once
 
 #include "mail/host_resolver.h"
+#include "tests/support/test_files.h"
 
 #include <QJsonObject>
 #include <QProcess>
 #include <QSet>
-#include <QString>
 #include <QStringList>
+#include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTest>
 #include <memory>
 
 // Real mail servers on 127.0.0.1 for the tests: aiosmtpd, dovecot's POP3 and a
@@ -28,7 +30,11 @@ namespace MailTest {
 inline constexpr char User[] = "ann";
 inline constexpr char Password[] = "secret";
 
-int freePort();
+inline int freePort()
+{
+    QTcpServer probe;
+    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
+}
 
 // A certificate authority of the test run with a server certificate for localhost and
 // 127.0.0.1, and a self-signed certificate that no one trusts.
@@ -49,45 +55,41 @@ public:
     void stop();
     // Everything it printed so far.
     QString output() const;
+    int port = 0;
+    QString host() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
 
 private:
     std::unique_ptr<QProcess> m_process;
     mutable QString m_output;
 };
 
-class SmtpServer
+class SmtpServer : public ServerProcess
 {
 public:
     // mode: auth-tls, auth, plain, utf8, tls-only, bad-cert, fault:NAME (see smtp_server.py);
     // with an introspection URL it also takes AUTH XOAUTH2 and checks the token there.
     bool start(const QString &mode, const TestCa *ca = nullptr, const QString &introspectionUrl = {});
-    void stop() { m_process.stop(); }
-    int port = 0;
-    QString host() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
     // The stored messages (.eml) in the order they arrived; each has its envelope in a .json.
     QStringList messages() const;
-    bool waitForMessages(int count, int timeoutMs = 10000) const;
-    QString output() const { return m_process.output(); }
+    bool waitForMessages(int count, int timeoutMs = 10000) const
+    {
+        return QTest::qWaitFor([&] { return messages().size() >= count; }, timeoutMs);
+    }
 
 private:
     QTemporaryDir m_store;
-    ServerProcess m_process;
 };
 
-class Pop3Server
+class Pop3Server : public ServerProcess
 {
 public:
     // With an introspection URL it also takes XOAUTH2 (passdb oauth2) for tokens of that server.
     bool start(const TestCa &ca, const QString &introspectionUrl = {});
-    int port = 0;
-    QString host() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
-    QString output() const { return m_process.output(); }
     // Dovecot's log, with one "Login: user=<...>, method=..." line per login.
-    QString log() const;
+    QString log() const { return QString::fromUtf8(TestFiles::read(m_dir.filePath(QStringLiteral("dovecot.log")))); }
 
 private:
     QTemporaryDir m_dir;
-    ServerProcess m_process;
 };
 
 // The message as Python's email package with policy.strict reads it; "error" is set
@@ -101,7 +103,11 @@ class LoopbackResolver : public HostResolver
 public:
     explicit LoopbackResolver(QSet<QString> names, bool publicNetwork = false)
         : m_names(std::move(names)), m_public(publicNetwork) {}
-    Resolution resolve(const QString &host) const override;
+    Resolution resolve(const QString &host) const override
+    {
+        return m_names.contains(host) ? Resolution{{QHostAddress(QHostAddress::LocalHost)}, {}}
+                                      : Resolution{{}, QStringLiteral("Host not found")};
+    }
     bool isLocalNetwork(const QHostAddress &address) const override
     {
         return !m_public && HostResolver::isLocalNetwork(address);

@@ -12,17 +12,15 @@
 // tokens run under with-secret-store.sh, which gives them a real secret store.
 namespace OAuthTest {
 
-// Clients the server knows: a public one and one with a secret, as Google's are.
-inline constexpr char PublicClient[] = "orvanto";
+// The server's client with a secret, as Google's installed-program clients have.
 inline constexpr char SecretClient[] = "orvanto-secret";
 inline constexpr char ClientSecret[] = "s3cret";
 
-class AuthServer
+class AuthServer : public MailTest::ServerProcess
 {
 public:
     bool start();
-    int port = 0;
-    QUrl url(const QString &path) const;
+    QUrl url(const QString &path) const { return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path)); }
     QString introspectionUrl() const { return url(QStringLiteral("/introspect")).toString(); }
 
     // Control of the server: the lifetime of access tokens issued from now on, the
@@ -30,30 +28,23 @@ public:
     bool setLifetime(int seconds) { return control(QStringLiteral("lifetime?seconds=%1").arg(seconds)); }
     bool expireAccessTokens() { return control(QStringLiteral("expire")); }
     bool revokeRefreshTokens() { return control(QStringLiteral("revoke")); }
-    // What the token endpoint handed out or refused: {"grant", "user"} or {"grant", "refused"}.
-    QJsonArray grants();
 
-    // Writes oauth2.conf with a group for the preset that points at this server.
-    bool writeConfig(const QString &file, const QString &presetId, const QString &clientId,
-                     const QString &clientSecret = {}) const;
-    QString output() const { return m_process.output(); }
+    // Writes oauth2.conf with a group for the preset that points at this server, for the
+    // client with a secret.
+    bool writeConfig(const QString &file, const QString &presetId) const;
 
 private:
-    bool control(const QString &what, QJsonArray *answer = nullptr);
-    MailTest::ServerProcess m_process;
+    bool control(const QString &what);
 };
 
 // Plays the user's browser: follows the authorization address to the program's
-// loopback redirect, without a person. `rewrite` may change the address first.
+// loopback redirect, without a person.
 class UserAgent
 {
 public:
     bool open(const QUrl &url);
-    std::function<bool(const QUrl &)> opener()
-    {
-        return [this](const QUrl &url) { return open(url); };
-    }
-    std::function<QUrl(QUrl)> rewrite;
+    std::function<bool(const QUrl &)> opener() { return [this](const QUrl &url) { return open(url); }; }
+    QString challenge;  // when set, replaces the code challenge the program asked with
     int opened = 0;
     QUrl lastUrl;
 
