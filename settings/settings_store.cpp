@@ -150,14 +150,19 @@ void writeValues(QSettings &settings, const StoredSettings &s)
 }
 
 #ifdef ORVANTO_SETTINGS_FILE
-// Every value as text: a number Qt holds as set reads back from its file as text.
-QMap<QString, QStringList> allValues(const QSettings &settings)
+// The values written, as text: a number Qt holds as set reads back from its file as
+// text. Other entries of a hand-edited file are not ours to compare: one Qt cannot
+// read back the same way must not keep every save from succeeding.
+QMap<QString, QStringList> writtenValues(const QSettings &settings)
 {
+    static const char *const names[] = {"SavePass", "RequirePass", "Name",        "Host",  "Incoming",
+                                        "User",     "Pass",        "Reply",       "Protocol", "AutoConnect",
+                                        "VoiceFormat", "Input",    "Output"};
     QMap<QString, QStringList> values;
-    for (const QString &key : settings.allKeys()) {
-        const QVariant value = settings.value(key);
-        values.insert(key, value.typeId() == QMetaType::QStringList ? value.toStringList()
-                                                                      : QStringList(value.toString()));
+    for (const char *name : names) {
+        const QVariant value = settings.value(keyOf(name));
+        values.insert(keyOf(name), value.typeId() == QMetaType::QStringList ? value.toStringList()
+                                                                           : QStringList(value.toString()));
     }
     return values;
 }
@@ -181,7 +186,7 @@ DurableFile::Result saveFile(const StoredSettings &s, const QString &path)
         QSettings settings(scratch, QSettings::IniFormat);
         writeValues(settings, s);
         settings.sync();
-        meant = allValues(settings);
+        meant = writtenValues(settings);
     }
     const QString check = DurableFile::createTemporary(path, QByteArray(), &cause);
     if (check.isEmpty() || std::rename(QFile::encodeName(scratch).constData(), QFile::encodeName(check).constData())) {
@@ -194,8 +199,10 @@ DurableFile::Result saveFile(const StoredSettings &s, const QString &path)
     {
         const QSettings written(check, QSettings::IniFormat);
         QFile file(check);
-        whole = written.status() == QSettings::NoError && allValues(written) == meant && file.open(QIODevice::ReadOnly);
-        bytes = file.readAll();
+        whole = written.status() == QSettings::NoError && writtenValues(written) == meant
+                && file.open(QIODevice::ReadOnly);
+        if (whole)
+            bytes = file.readAll();
     }
     QFile::remove(check);
     if (!whole)
