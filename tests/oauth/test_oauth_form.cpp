@@ -49,8 +49,7 @@ private slots:
         REQUIRE_SERVER(m_auth.start(), QStringLiteral("authorization server ") + m_auth.output());
         REQUIRE_SERVER(m_smtp.start(QStringLiteral("auth-tls"), &m_ca, m_auth.introspectionUrl()), "aiosmtpd");
         REQUIRE_SERVER(m_pop3.start(m_ca, m_auth.introspectionUrl()), QStringLiteral("dovecot ") + m_pop3.output());
-        QVERIFY(m_auth.writeConfig(OAuthConfig::userFile(), QStringLiteral("google"), QLatin1String(SecretClient),
-                                   QLatin1String(ClientSecret)));
+        QVERIFY(m_auth.writeConfig(OAuthConfig::userFile(), QStringLiteral("google")));
     }
 
     void signInOnceThenTokensOnly()
