@@ -3,9 +3,7 @@
 #include "settings/profile_file.h"
 #include "settings/settings_store.h"
 
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPlainTextEdit>
+#include <QMetaProperty>
 #include <QSettings>
 
 FormHarness::FormHarness(const FormServices &extra)
@@ -29,33 +27,16 @@ FormHarness::~FormHarness()
     QDir::setCurrent(m_previousDir);
 }
 
-QString FormHarness::log() const
-{
-    return m_frame->logEdit()->toPlainText();
-}
-
 QString FormHarness::field(int id) const
 {
     QWidget *control = m_view->findChild<QWidget *>(QString::number(id));
-    if (auto *line = qobject_cast<QLineEdit *>(control))
-        return line->text();
-    if (auto *combo = qobject_cast<QComboBox *>(control))
-        return combo->currentText();
-    if (auto *text = qobject_cast<QPlainTextEdit *>(control))
-        return text->toPlainText();
-    return QStringLiteral("<no control %1>").arg(id);
+    return control ? control->metaObject()->userProperty().read(control).toString() : QStringLiteral("<no control %1>").arg(id);
 }
 
 void FormHarness::setField(int id, const QString &text)
 {
     QWidget *control = m_view->findChild<QWidget *>(QString::number(id));
-    if (auto *line = qobject_cast<QLineEdit *>(control))
-        line->setText(text);
-    else if (auto *combo = qobject_cast<QComboBox *>(control))
-        combo->setEditText(text);
-    else if (auto *edit = qobject_cast<QPlainTextEdit *>(control))
-        edit->setPlainText(text);
-    else
+    if (!control || !control->metaObject()->userProperty().write(control, text))
         qFatal("no text control %d", id);
 }
 

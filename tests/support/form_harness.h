@@ -5,6 +5,7 @@
 #include "tests/support/scripted_prompter.h"
 
 #include <QDir>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -22,11 +23,10 @@ public:
     ScriptedPrompter &prompter() { return m_prompter; }
     QString programFolder() const { return m_folder.path(); }
     QString outbox() const { return QDir(m_folder.path()).filePath(QStringLiteral("emsg")); }
-    // The log window's text with its line breaks.
-    QString log() const;
-    // The text a control of the form shows, found by its id (the To box: its edit text).
+    QString log() const { return m_frame->logEdit()->toPlainText(); }
+    // The text a control of the form shows, found by its id (an editable box: its edit
+    // text), and text put into it as typing would, replacing what it held.
     QString field(int id) const;
-    // Puts text into a control of the form as typing would, replacing what it held.
     void setField(int id, const QString &text);
     // Makes the profile the only stored one and the current settings, so the form
     // starts as on any run after the first.
