@@ -46,6 +46,9 @@ double bestCorrelation(const QByteArray &heard, const QByteArray &source)
 
 }  // namespace
 
+// Fails under CI and skips elsewhere when the sound server or the speech cannot be made.
+#define REQUIRE_TOOL(ok, what) do { if (!(ok)) { if (qEnvironmentVariableIsSet("CI")) QFAIL(what); QSKIP(what); } } while (false)
+
 class RealSoundTest : public QObject
 {
     Q_OBJECT
@@ -53,21 +56,28 @@ class RealSoundTest : public QObject
 private slots:
     void initTestCase()
     {
-        const QString failure = startServerAndSpeech();
-        if (!failure.isEmpty() && !qEnvironmentVariableIsSet("CI"))
-            QSKIP(qPrintable(failure));
-        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        const QString run = m_dir.filePath(QStringLiteral("run")), speech = m_dir.filePath(QStringLiteral("speech"));
+        QVERIFY(QDir().mkdir(run, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        // Qt's sound backend reads these on its first use, which is still to come.
+        qputenv("XDG_RUNTIME_DIR", run.toLocal8Bit());
+        qputenv("HOME", m_dir.path().toLocal8Bit());
+        qputenv("PULSE_SERVER", "unix:" + run.toLocal8Bit() + "/pulse/native");
+        m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_server.start(QStringLiteral("pulseaudio"),
+                       {"-n", "--daemonize=no", "--exit-idle-time=-1", "--disallow-exit", "--log-level=error",
+                        "--load=module-native-protocol-unix auth-anonymous=1", "--load=module-null-sink sink_name=spk",
+                        "--load=module-pipe-source source_name=mic format=s16le rate=8000 channels=1 file=" + m_fifo});
+        REQUIRE_TOOL(QTest::qWaitFor([&] { return QFile::exists(run + "/pulse/native") && QFile::exists(m_fifo); }, 15000),
+                     qPrintable("pulseaudio did not start: " + m_server.errorString()));
+        const QStringList toRaw = {"-r", "8000", "-c", "1", "-b", "16", "-e", "signed-integer", speech + ".raw"};
+        REQUIRE_TOOL(!QProcess::execute("espeak-ng", {"-w", speech + ".wav", "Orvanto records a voice message. Please listen carefully to this test."})
+                         && !QProcess::execute(QStringLiteral("sox"), QStringList{speech + ".wav"} + toRaw), "espeak-ng or sox failed");
+        m_speech = TestFiles::read(speech + ".raw").left(3 * 16000);
+        QCOMPARE(m_speech.size(), 3 * 16000);
         m_in = std::make_unique<QtAudioInput>();
         m_out = std::make_unique<QtAudioOutput>();
         m_h = std::make_unique<FormHarness>(FormServices{QString(), nullptr, m_in.get(), m_out.get()});
         QVERIFY(QDir(m_h->programFolder()).mkdir(QStringLiteral("emsg")));
-    }
-
-    void cleanupTestCase()
-    {
-        m_h.reset();
-        m_server.terminate();
-        m_server.waitForFinished(5000);
     }
 
     void recordsSpeechAndPlaysItBack()
@@ -84,15 +94,11 @@ private slots:
         // The built-in cue plays on the speaker first.
         QTRY_COMPARE_WITH_TIMEOUT(recorder.state(), Recorder::State::Capturing, 15000);
         // The pipe delivers what is written at once, so the speech goes in now.
-        QFile mic(m_fifo);
-        QVERIFY(mic.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-        QCOMPARE(mic.write(m_speech), qint64(m_speech.size()));
-        mic.close();
+        QVERIFY(TestFiles::write(m_fifo, m_speech));
         QTRY_VERIFY_WITH_TIMEOUT(m_in->position() >= m_speech.size(), 15000);
         QSignalSpy captured(m_in.get(), &AudioInput::finished);
         v.OnCommand(Ids::StopButton);
         QVERIFY(captured.wait(5000));
-        QCOMPARE(m_h->log(), QStringLiteral("Recording...\nStopping...\nDone.\n"));
         // An odd byte at the end does not keep the playback from ending.
         QVERIFY(TestFiles::write(recorder.recordingFile(), TestFiles::read(recorder.recordingFile()) + 'x'));
         const QByteArray recorded = TestFiles::read(recorder.recordingFile());
@@ -101,53 +107,21 @@ private slots:
         QVERIFY2(correlation >= 0.9, qPrintable(QString::number(correlation)));
 
         // Playback ends by itself once the whole recording has been played.
-        const qsizetype logged = m_h->log().size();
         QSignalSpy played(m_out.get(), &AudioOutput::finished);
         QElapsedTimer playing;
         playing.start();
         v.OnCommand(Ids::PlayButton);
-        QCOMPARE(recorder.state(), Recorder::State::Playing);
         QVERIFY(played.wait(30000));
-        const qint64 took = playing.elapsed();
-        QVERIFY2(took >= (recorded.size() - 1) * 1000 / 16000 - 50, qPrintable(QString::number(took)));
-        QCOMPARE(m_h->log().mid(logged), QStringLiteral("Playing...\nDone.\n"));
-        QVERIFY(recorder.state() == Recorder::State::Idle && m_h->frame().statusPane()->text() == "Idle");
-        QVERIFY(v.IsButtonEnabled(Ids::PlayButton) && !v.IsButtonEnabled(Ids::StopButton));
+        QVERIFY2(playing.elapsed() >= (recorded.size() - 1) * 1000 / 16000 - 50, qPrintable(QString::number(playing.elapsed())));
+        QCOMPARE(m_h->log(), QStringLiteral("Recording...\nStopping...\nDone.\nPlaying...\nDone.\n"));
+        QVERIFY(recorder.state() == Recorder::State::Idle && m_h->frame().statusPane()->text() == "Idle"
+                && v.IsButtonEnabled(Ids::PlayButton) && !v.IsButtonEnabled(Ids::StopButton));
     }
 
 private:
-    // Starts the server and makes three seconds of speech; why that failed, if it did.
-    QString startServerAndSpeech()
-    {
-        const QString run = m_dir.filePath(QStringLiteral("run"));
-        m_fifo = run + QStringLiteral("/mic.fifo");
-        if (!QDir().mkpath(run) || !QFile::setPermissions(run, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
-            return QStringLiteral("cannot prepare the runtime folder");
-        // Qt's sound backend reads these on its first use, which is still to come.
-        qputenv("XDG_RUNTIME_DIR", run.toLocal8Bit());
-        qputenv("HOME", m_dir.path().toLocal8Bit());
-        qputenv("PULSE_SERVER", "unix:" + run.toLocal8Bit() + "/pulse/native");
-        m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_server.start(QStringLiteral("pulseaudio"),
-                       {"-n", "--daemonize=no", "--exit-idle-time=-1", "--disallow-exit", "--log-level=error",
-                        "--load=module-native-protocol-unix auth-anonymous=1", "--load=module-null-sink sink_name=spk",
-                        "--load=module-pipe-source source_name=mic format=s16le rate=8000 channels=1 file=" + m_fifo});
-        const auto listening = [&] { return QFile::exists(run + "/pulse/native") && QFile::exists(m_fifo); };
-        if (!QTest::qWaitFor(listening, 15000))
-            return QStringLiteral("pulseaudio did not start: ") + m_server.errorString();
-        const QString speech = m_dir.filePath(QStringLiteral("speech"));
-        const QString text = QStringLiteral("Orvanto records a voice message. Please listen carefully to this test.");
-        const QStringList toRaw = {"-r", "8000", "-c", "1", "-b", "16", "-e", "signed-integer", speech + ".raw"};
-        if (QProcess::execute(QStringLiteral("espeak-ng"), {"-w", speech + ".wav", text}) ||
-            QProcess::execute(QStringLiteral("sox"), QStringList{speech + ".wav"} + toRaw))
-            return QStringLiteral("espeak-ng or sox failed");
-        m_speech = TestFiles::read(speech + ".raw").left(3 * 16000);
-        return m_speech.size() == 3 * 16000 ? QString() : QStringLiteral("the speech is too short");
-    }
-
     QTemporaryDir m_dir;
-    QProcess m_server;
-    QString m_fifo;
+    struct Server : QProcess { ~Server() override { terminate(); waitForFinished(5000); } } m_server;  // ends after the form
+    const QString m_fifo = m_dir.filePath(QStringLiteral("run/mic.fifo"));
     QByteArray m_speech;
     std::unique_ptr<QtAudioInput> m_in;
     std::unique_ptr<QtAudioOutput> m_out;
