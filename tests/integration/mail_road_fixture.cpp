@@ -3,18 +3,10 @@
 #include "resources/resource_ids.h"
 
 #include <QDir>
-#include <QTest>
 #include <QtEndian>
 #include <cmath>
 
 namespace MailRoad {
-
-Account testAccount(const QString &incoming, const QString &outgoing)
-{
-    // Name, servers, protocol, login, reply address, no sound devices, password kept and required.
-    return {QStringLiteral("Ann"), incoming, outgoing, MailProtocol::Esmtp, QString::fromLatin1(MailTest::User),
-            QString::fromLatin1(MailTest::Password), QStringLiteral("ann@example.test"), -1, -1, true, true};
-}
 
 void startForm(FormHarness &h, const QString &incoming, const QString &outgoing)
 {
@@ -44,11 +36,6 @@ QString prepareMessage(FormHarness &h, const QString &to, int number, int second
     h.view().recorder().setRecordingFile(path);
     h.view().EnableButton(Ids::PlayButton, true);  // as Stop leaves it
     return path;
-}
-
-bool waitForLog(FormHarness &h, const QString &text)
-{
-    return QTest::qWaitFor([&] { return h.log().contains(text); }, 30000);
 }
 
 }  // namespace MailRoad

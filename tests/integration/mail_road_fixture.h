@@ -10,8 +10,13 @@
 // it, and the recording of a message as Stop leaves it.
 namespace MailRoad {
 
-// Ann's account: POP3 login at `incoming`, ESMTP with login at `outgoing`.
-Account testAccount(const QString &incoming, const QString &outgoing);
+// Ann's account: POP3 login at `incoming`, ESMTP with login at `outgoing`, no sound
+// devices, the password kept and required.
+inline Account testAccount(const QString &incoming, const QString &outgoing)
+{
+    return {QStringLiteral("Ann"), incoming, outgoing, MailProtocol::Esmtp, QString::fromLatin1(MailTest::User),
+            QString::fromLatin1(MailTest::Password), QStringLiteral("ann@example.test"), -1, -1, true, true};
+}
 
 // Starts the form with Ann's account as on any run after the first; time-out 5 s.
 void startForm(FormHarness &h, const QString &incoming, const QString &outgoing);
@@ -23,8 +28,5 @@ void useOutgoing(CTalkpostView &view, const QString &outgoing, const QString &pa
 // `seconds` seconds of a tone in the outbox, playable as after Stop; Send compresses
 // it. Returns its path.
 QString prepareMessage(FormHarness &h, const QString &to, int number, int seconds = 2);
-
-// Waits until the log holds `text`, at most 30 s.
-bool waitForLog(FormHarness &h, const QString &text);
 
 }  // namespace MailRoad
