@@ -51,7 +51,9 @@ void CTalkpostView::OnRec()
     }
     AppendLog(QStringLiteral("Recording..."));
     setAudioButtons(false, false, true, false);
-    if (m_recorder->recordingFile().isEmpty()) {
+    // A name whose capture never reached the disk (the device did not open) has
+    // nothing to append to.
+    if (!QFileInfo::exists(m_recorder->recordingFile())) {
         const QString name = QStringLiteral("orv%1.pcm").arg(QDateTime::currentSecsSinceEpoch());
         m_recorder->beginNewRecording(QDir(m_programFolder).filePath(QStringLiteral("emsg/") + name));
         g_recordSeconds = 0;
