@@ -45,48 +45,58 @@ struct Sample
     double rssMb = 0;
 };
 
-// A private X server on a display number it picks itself.
+// A private X server on the first display number nobody uses, with the watch
+// connected to it.
 class Xvfb
 {
 public:
-    ~Xvfb()
-    {
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
+    ~Xvfb() { stop(); }
 
-    bool start()
+    bool start(WindowWatch &watch)
     {
-        int pipeFds[2];
-        if (pipe(pipeFds) != 0)
-            return false;
-        const std::string fd = std::to_string(pipeFds[1]);
-        m_pid = fork();
-        if (m_pid == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-            close(pipeFds[0]);
-            const int null = ::open("/dev/null", O_WRONLY);
-            dup2(null, 1);
-            dup2(null, 2);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-                   static_cast<char *>(nullptr));
-            _exit(127);
+        for (int n = 90; n < 200; ++n) {
+            const std::string display = ":" + std::to_string(n);
+            std::string why;
+            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)) || watch.open(display, why))
+                continue;
+            m_pid = fork();
+            if (m_pid == 0) {
+                prctl(PR_SET_PDEATHSIG, SIGKILL);
+                const int null = ::open("/dev/null", O_WRONLY);
+                dup2(null, 1);
+                dup2(null, 2);
+                execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                       static_cast<char *>(nullptr));
+                _exit(127);
+            }
+            // Ready when it takes connections; gone when the number was taken after all.
+            for (int wait = 0; m_pid > 0 && wait < 250; ++wait) {
+                if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+                    m_pid = -1;
+                } else if (watch.open(display, why)) {
+                    m_display = display;
+                    return true;
+                } else {
+                    usleep(20000);
+                }
+            }
+            stop();
         }
-        close(pipeFds[1]);
-        char number[32] = {};
-        const ssize_t n = m_pid > 0 ? read(pipeFds[0], number, sizeof number - 1) : -1;
-        close(pipeFds[0]);
-        if (n <= 0)
-            return false;
-        m_display = ":" + std::to_string(std::atoi(number));
-        return true;
+        return false;
     }
 
     const std::string &display() const { return m_display; }
 
 private:
+    void stop()
+    {
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
+        }
+        m_pid = -1;
+    }
+
     pid_t m_pid = -1;
     std::string m_display;
 };
@@ -220,11 +230,10 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "cannot prepare the program folder and settings\n");
         return 1;
     }
-    Xvfb xvfb;
     WindowWatch watch;
-    std::string why;
-    if (!xvfb.start() || !watch.open(xvfb.display(), why)) {
-        std::fprintf(stderr, "cannot start Xvfb: %s\n", why.c_str());
+    Xvfb xvfb;
+    if (!xvfb.start(watch)) {
+        std::fprintf(stderr, "cannot start Xvfb with the DAMAGE extension\n");
         return 1;
     }
     int runs = 0;

@@ -4,7 +4,6 @@
 #include <xcb/xcb.h>
 
 #include <poll.h>
-#include <unistd.h>
 #include <sys/wait.h>
 #include <time.h>
 
@@ -140,16 +139,12 @@ std::uint32_t WindowWatch::atom(const char *name)
 
 bool WindowWatch::open(const std::string &display, std::string &why)
 {
-    // The server names its display a moment before it takes connections.
-    for (int attempt = 0; attempt < 250; ++attempt) {
-        m_connection = xcb_connect(display.c_str(), nullptr);
-        if (!xcb_connection_has_error(m_connection))
-            break;
+    if (m_connection)
+        xcb_disconnect(m_connection);
+    m_connection = xcb_connect(display.c_str(), nullptr);
+    if (xcb_connection_has_error(m_connection)) {
         xcb_disconnect(m_connection);
         m_connection = nullptr;
-        usleep(20000);
-    }
-    if (!m_connection) {
         why = "cannot connect to display " + display;
         return false;
     }
