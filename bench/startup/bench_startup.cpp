@@ -6,7 +6,8 @@
 // the time from exec to the window painted whole, to the window answering a ping,
 // and the resident memory (VmRSS) at that answer. Rounds alternate which program goes
 // first; each figure is the median of the pair-by-pair ratios orvanto/bare.
-// Goal: at most 1.3 in time and in memory.
+// Goal: at most 1.3 in time and in memory. The processor time of all threads up to
+// the answer is shown too, as it is less swayed by other work on the machine.
 //
 //     bench_startup [--rounds N] [--program PATH] [--reference PATH]
 
@@ -43,6 +44,7 @@ struct Sample
     double paintedMs = 0;
     double answeredMs = 0;
     double rssMb = 0;
+    double cpuMs = 0;
 };
 
 // A private X server on the first display number nobody uses, with the watch
@@ -138,6 +140,19 @@ double residentMb(pid_t pid)
     return 0;
 }
 
+// Time all threads of the process have spent on a CPU: less swayed than the elapsed
+// time by other work on the machine.
+double cpuMs(pid_t pid)
+{
+    double ns = 0;
+    for (const QString &task : QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(QStringLiteral("/proc/%1/task/%2/schedstat").arg(pid).arg(task));
+        if (stat.open(QIODevice::ReadOnly))
+            ns += stat.readAll().split(' ').value(0).toDouble();
+    }
+    return ns / 1e6;
+}
+
 // Starts `program` in fresh folders under runDir and watches it until its window
 // answers; the process is then killed.
 std::optional<Sample> runOnce(WindowWatch &watch, const std::string &program, const QDir &templateDir,
@@ -182,7 +197,8 @@ std::optional<Sample> runOnce(WindowWatch &watch, const std::string &program, co
         }
         return pid;
     }, TimeoutMs);
-    Sample sample{outcome.paintedMs, outcome.answeredMs, outcome.ok ? residentMb(pid) : 0};
+    Sample sample{outcome.paintedMs, outcome.answeredMs, outcome.ok ? residentMb(pid) : 0,
+                  outcome.ok ? cpuMs(pid) : 0};
     close(null);
     if (pid > 0) {
         kill(pid, SIGKILL);
@@ -245,7 +261,7 @@ int main(int argc, char **argv)
         return 1;
 
     std::vector<Sample> ours, bare;
-    std::vector<double> painted, answered, memory;
+    std::vector<double> painted, answered, memory, cpu;
     for (int round = 0; round < rounds; ++round) {
         std::optional<Sample> a, b;
         if (round % 2 == 0) {
@@ -262,6 +278,7 @@ int main(int argc, char **argv)
         painted.push_back(a->paintedMs / b->paintedMs);
         answered.push_back(a->answeredMs / b->answeredMs);
         memory.push_back(a->rssMb / b->rssMb);
+        cpu.push_back(a->cpuMs / b->cpuMs);
     }
 
     auto column = [](const std::vector<Sample> &s, double Sample::*field) {
@@ -270,7 +287,7 @@ int main(int argc, char **argv)
             v.push_back(x.*field);
         return median(v);
     };
-    std::printf("%-22s %9s %9s %7s %14s\n", "", "orvanto", "bare", "ratio", "spread p10-p90");
+    std::printf("%-24s %9s %9s %7s %14s\n", "", "orvanto", "bare", "ratio", "spread p10-p90");
     const struct
     {
         const char *name;
@@ -280,12 +297,14 @@ int main(int argc, char **argv)
         {"painted whole (ms)", &Sample::paintedMs, painted},
         {"answering (ms)", &Sample::answeredMs, answered},
         {"VmRSS answering (MB)", &Sample::rssMb, memory},
+        {"CPU time answering (ms)", &Sample::cpuMs, cpu},
     };
     bool met = true;
     for (const auto &row : rows) {
         const double ratio = median(row.ratios);
-        met = met && ratio <= 1.3;
-        std::printf("%-22s %9.1f %9.1f %7.2f %7.2f-%.2f\n", row.name, column(ours, row.field),
+        // The processor time is shown to explain the elapsed time; it is no goal itself.
+        met = met && (ratio <= 1.3 || &row.ratios == &cpu);
+        std::printf("%-24s %9.1f %9.1f %7.2f %7.2f-%.2f\n", row.name, column(ours, row.field),
                     column(bare, row.field), ratio, percentile(row.ratios, 0.1), percentile(row.ratios, 0.9));
     }
     std::printf("ratio = median of %d pair-by-pair ratios orvanto/bare; goal at most 1.3 for each: %s\n", rounds,
