@@ -18,6 +18,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <fcntl.h>
@@ -159,10 +160,13 @@ std::optional<Sample> runOnce(WindowWatch &watch, const std::string &program, co
                               const QString &runDir, const std::string &display)
 {
     QDir run(runDir);
-    for (const char *sub : {"home", "runtime", "tmp", "config/Orvanto", "program"})
+    for (const char *sub : {"home", "tmp", "config/Orvanto", "program"})
         run.mkpath(QString::fromLatin1(sub));
-    QFile::setPermissions(run.filePath(QStringLiteral("runtime")), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                                     | QFileDevice::ExeOwner);
+    // The runtime folder of a desktop session is a RAM file system (/run/user/<uid>).
+    QTemporaryDir runtime(QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm/orvanto-bench-XXXXXX")
+                                                                            : run.filePath(QStringLiteral("runtime-XXXXXX")));
+    if (!runtime.isValid())
+        return std::nullopt;
     const QString conf = templateDir.filePath(QStringLiteral("config/Orvanto/Orvanto.conf"));
     if (!copyFile(conf, run.filePath(QStringLiteral("config/Orvanto/Orvanto.conf")))
         || !copyFile(templateDir.filePath(QStringLiteral("program/profiles.bin")),
@@ -172,7 +176,8 @@ std::optional<Sample> runOnce(WindowWatch &watch, const std::string &program, co
     auto path = [&](const char *sub) { return QFile::encodeName(run.filePath(QString::fromLatin1(sub))).toStdString(); };
     const std::vector<std::string> env = {
         "DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "PATH=/usr/bin:/bin", "LANG=C.UTF-8",
-        "HOME=" + path("home"), "XDG_RUNTIME_DIR=" + path("runtime"), "TMPDIR=" + path("tmp"),
+        "HOME=" + path("home"), "XDG_RUNTIME_DIR=" + QFile::encodeName(runtime.path()).toStdString(),
+        "TMPDIR=" + path("tmp"),
         "XDG_CONFIG_HOME=" + path("config"),
     };
     const std::string folder = path("program");
