@@ -5,6 +5,7 @@
 #include "delivery/delivery.h"
 #include "mail/cmail.h"
 #include "settings/profile.h"
+#include "settings/settings_dialog.h"
 #include "shell/frame_client.h"
 
 #include <QHash>
@@ -19,7 +20,6 @@
 class AudioInput;
 class AudioOutput;
 class BitmapButton;
-class CSettingsDialog;
 class CMainFrame;
 class LogWriter;
 class Prompter;
