@@ -146,7 +146,8 @@ double residentMb(pid_t pid)
 double cpuMs(pid_t pid)
 {
     double ns = 0;
-    for (const QString &task : QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile stat(QStringLiteral("/proc/%1/task/%2/schedstat").arg(pid).arg(task));
         if (stat.open(QIODevice::ReadOnly))
             ns += stat.readAll().split(' ').value(0).toDouble();
@@ -163,8 +164,9 @@ std::optional<Sample> runOnce(WindowWatch &watch, const std::string &program, co
     for (const char *sub : {"home", "tmp", "config/Orvanto", "program"})
         run.mkpath(QString::fromLatin1(sub));
     // The runtime folder of a desktop session is a RAM file system (/run/user/<uid>).
-    QTemporaryDir runtime(QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm/orvanto-bench-XXXXXX")
-                                                                            : run.filePath(QStringLiteral("runtime-XXXXXX")));
+    const bool shm = QFileInfo(QStringLiteral("/dev/shm")).isWritable();
+    QTemporaryDir runtime(shm ? QStringLiteral("/dev/shm/orvanto-bench-XXXXXX")
+                              : run.filePath(QStringLiteral("runtime-XXXXXX")));
     if (!runtime.isValid())
         return std::nullopt;
     const QString conf = templateDir.filePath(QStringLiteral("config/Orvanto/Orvanto.conf"));
@@ -173,7 +175,9 @@ std::optional<Sample> runOnce(WindowWatch &watch, const std::string &program, co
                      run.filePath(QStringLiteral("program/profiles.bin"))))
         return std::nullopt;
 
-    auto path = [&](const char *sub) { return QFile::encodeName(run.filePath(QString::fromLatin1(sub))).toStdString(); };
+    auto path = [&](const char *sub) {
+        return QFile::encodeName(run.filePath(QString::fromLatin1(sub))).toStdString();
+    };
     const std::vector<std::string> env = {
         "DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "PATH=/usr/bin:/bin", "LANG=C.UTF-8",
         "HOME=" + path("home"), "XDG_RUNTIME_DIR=" + QFile::encodeName(runtime.path()).toStdString(),

@@ -48,7 +48,8 @@ void isolate(const QTemporaryDir &dir)
     // The POP3 server's unprivileged mail user must reach its folders in TMPDIR.
     constexpr QFileDevice::Permissions Reachable = Owner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
     QFile::setPermissions(dir.path(), Reachable);
-    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "TMPDIR", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
+    for (const char *name :
+         {"HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "TMPDIR", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
         const QString path = dir.filePath(QString::fromLatin1(name));
         QDir().mkpath(path);
         QFile::setPermissions(path, std::strcmp(name, "TMPDIR") == 0 ? Reachable : Owner);
@@ -217,7 +218,8 @@ int main(int argc, char **argv)
     }
     qputenv("ORVANTO_CA_FILE", ca.caFile.toUtf8());
 
-    std::printf("%5s %12s %12s   %s\n", "round", "sending (ms)", "idle (ms)", "log lines written during the longest gap");
+    std::printf("%5s %12s %12s   %s\n", "round", "sending (ms)", "idle (ms)",
+                "log lines written during the longest gap");
     std::vector<double> sending, idle;
     for (int r = 0; r < rounds; ++r) {
         const Round round = sendOnce(smtp, pop3);
@@ -230,7 +232,8 @@ int main(int argc, char **argv)
     }
     const double worst = *std::max_element(sending.begin(), sending.end());
     const bool met = median(sending) <= GoalMs;
-    std::printf("longest gap of a %d ms UI timer from Send to \"Email sent.\" (%d s voice): median %.1f ms, worst %.1f ms;"
+    std::printf("longest gap of a %d ms UI timer from Send to \"Email sent.\" (%d s voice): "
+                "median %.1f ms, worst %.1f ms;"
                 " idle form %.1f ms\n",
                 TickMs, VoiceSeconds, median(sending), worst, median(idle));
     std::printf("goal: median at most %.0f ms: %s\n", GoalMs, met ? "met" : "NOT met");
