@@ -133,7 +133,11 @@ bool SingleInstance::claim()
     }
     // The lock is ours, so a socket of that name is a crashed instance's leftover.
     QLocalServer::removeServer(primary);
+#if !defined(Q_OS_UNIX)
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
+#endif
+    // On Unix the socket lies in a folder nobody else may enter; giving it a mode of
+    // its own as well would cost a temporary folder, a rename and a removal at every start.
     if (!m_server->listen(primary))
         qWarning("Orvanto: cannot listen on %s: %s", qPrintable(primary), qPrintable(m_server->errorString()));
     return true;

@@ -2,7 +2,7 @@
 
 #include "app/leftovers.h"
 #include "app/talkpost_view.h"
-#include "audio/qt_audio_devices.h"
+#include "audio/sound_module.h"
 #include "resources/product.h"
 #include "shell/main_frame.h"
 #include "shell/about_box.h"
@@ -36,8 +36,8 @@ bool CTalkpostApp::InitInstance()
     services.programFolder = m_programFolder;
     services.prompter = m_prompter.get();
     // The frame owns the sound devices.
-    services.audioInput = new QtAudioInput(m_frame.get());
-    services.audioOutput = new QtAudioOutput(m_frame.get());
+    services.audioInput = new SoundModuleInput(m_frame.get());
+    services.audioOutput = new SoundModuleOutput(m_frame.get());
     m_view = new CTalkpostView(services, m_frame.get());
     m_frame->setCentralWidget(m_view);
     m_frame->setClient(m_view);

@@ -154,7 +154,8 @@ public:
     Recorder &recorder() const { return *m_recorder; }
     Delivery &delivery() const { return *m_delivery; }
     CMail &mail() { return m_mail; }
-    CSettingsDialog &settingsDialog() { return m_settingsDialog; }
+    // The settings dialog, made on first use.
+    CSettingsDialog &settingsDialog();
 
 private:
     void createControls();
@@ -185,9 +186,9 @@ private:
     std::unique_ptr<LogWriter> m_log;
     QHash<int, QTimer *> m_timers;
 
-    // The settings dialog, constructed with the form; its fields survive between
-    // openings.
-    CSettingsDialog m_settingsDialog{this};
+    // The settings dialog, made when first needed (no start needs it before the first
+    // paint); the form owns it from then on, so its fields survive between openings.
+    CSettingsDialog *m_settingsDialog = nullptr;
 
     // Controls of the form
     QComboBox *m_profileCombo = nullptr;

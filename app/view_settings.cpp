@@ -6,6 +6,7 @@
 #include "oauth/oauth_config.h"
 #include "settings/outbox_path_dialog.h"
 #include "settings/profile_file.h"
+#include "settings/settings_dialog.h"
 #include "settings/settings_store.h"
 #include "shell/main_frame.h"
 #include "shell/prompter.h"
@@ -50,9 +51,16 @@ void CTalkpostView::SaveSettings()
     AppendLog(saved.ok() ? QStringLiteral("Profile saved.") : QStringLiteral("Cannot save the settings: ") + saved.cause);
 }
 
+CSettingsDialog &CTalkpostView::settingsDialog()
+{
+    if (!m_settingsDialog)
+        m_settingsDialog = new CSettingsDialog(this);
+    return *m_settingsDialog;
+}
+
 void CTalkpostView::OnSettings()
 {
-    CSettingsDialog &dialog = m_settingsDialog;
+    CSettingsDialog &dialog = settingsDialog();
     dialog.m_account = m_account.kept();
     dialog.m_autoConnect = m_autoConnect;
     dialog.m_voiceFormat = m_voiceFormat;
@@ -66,8 +74,8 @@ void CTalkpostView::OnSettings()
             return CSettingsDialog::SignInOffer{setup.road == SignInRoad::Browser, setup.notice()};
         },
         [this] {
-            m_delivery->signInWithBrowser(m_settingsDialog.m_account, [this](bool, const QString &line) {
-                m_prompter->message(&m_settingsDialog, line);
+            m_delivery->signInWithBrowser(m_settingsDialog->m_account, [this](bool, const QString &line) {
+                m_prompter->message(m_settingsDialog, line);
             });
         });
     if (dialog.DoModal() != QDialog::Accepted || !ConfirmDiscardRecording())
@@ -86,17 +94,17 @@ void CTalkpostView::OnSettings()
 // access token, signing in first when none is kept.
 void CTalkpostView::OnTestAccount()
 {
-    const Account &account = m_settingsDialog.m_account;
+    const Account &account = settingsDialog().m_account;
     QString token;
     if (Delivery::signsInWithBrowser(account)) {
         QString why;
         token = m_delivery->waitForAccessToken(account, why);
         if (token.isEmpty()) {
-            m_prompter->message(&m_settingsDialog, why);
+            m_prompter->message(m_settingsDialog, why);
             return;
         }
     }
-    RunAccountTest(account, *m_prompter, &m_settingsDialog, m_mail.resolver(), token);
+    RunAccountTest(account, *m_prompter, m_settingsDialog, m_mail.resolver(), token);
 }
 
 void CTalkpostView::LoadProfileList()

@@ -88,7 +88,8 @@ QString narrowedCopy(const QString &recording)
 {
     const QString copy = recording + QStringLiteral(".8bit");
     remove(copy);
-    if (copyInto(recording, copy, QIODevice::Truncate) && NarrowTo8Bit(copy) == 1)
+    // One pass, straight from the recording: it runs on the UI thread before a send.
+    if (NarrowCopy(recording, copy) == 1)
         return copy;
     remove(copy);
     return QString();

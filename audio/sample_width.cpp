@@ -90,3 +90,24 @@ int WidenTo16Bit(const QString &path)
 {
     return rewrite(path, 256, widenBlock);
 }
+
+int NarrowCopy(const QString &source, const QString &target)
+{
+    QFile in(source);
+    QFile out(target);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return 0;
+    constexpr qint64 BlockBytes = 64 * 1024;  // even: no sample is split between blocks
+    QByteArray wide(int(BlockBytes), '\0');
+    QByteArray narrow(int(BlockBytes / 2), '\0');
+    for (;;) {
+        const qint64 got = in.read(wide.data(), BlockBytes);
+        if (got < 0)
+            return 0;
+        if (got == 0)
+            return out.flush() ? 1 : 0;
+        const qint64 produced = narrowBlock(wide.constData(), got, narrow.data());
+        if (out.write(narrow.constData(), produced) != produced)
+            return 0;
+    }
+}

@@ -9,3 +9,7 @@
 // remove the temporary file and leave the original untouched.
 int NarrowTo8Bit(const QString &path);
 int WidenTo16Bit(const QString &path);
+
+// Writes the 8-bit form of a 16-bit recording to target in one pass, the recording
+// left as it is; 1 on success, 0 on any failure (target may then hold a part).
+int NarrowCopy(const QString &source, const QString &target);

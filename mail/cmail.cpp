@@ -4,16 +4,8 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <curl/curl.h>
-#include <mutex>
 
 namespace {
-
-void initCurlOnce()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 // Progress is reported at most every 32 KiB and at the end.
 constexpr qint64 ProgressStep = 32 * 1024;
@@ -23,13 +15,12 @@ constexpr qint64 ProgressStep = 32 * 1024;
 CMail::CMail(QObject *parent)
     : QObject(parent), m_resolver(std::make_shared<SystemResolver>())
 {
-    initCurlOnce();
     m_session = std::make_unique<MailSession>(
         m_resolver, [this](const QString &line) { postTrace(line); }, [this] { return abortRequested(); });
     m_workerContext = new QObject;  // deleted in the destructor, after the thread ended
     m_workerContext->moveToThread(&m_thread);
+    // The worker starts with the first connection; libcurl is loaded there too.
     m_thread.setObjectName(QStringLiteral("mail"));
-    m_thread.start();
 }
 
 CMail::~CMail()
@@ -113,6 +104,8 @@ quint64 CMail::startJob(Op op, bool blocking)
 
 void CMail::runOnWorker(const Job &job, std::function<SessionResult()> work)
 {
+    if (!m_thread.isRunning())
+        m_thread.start();
     QMetaObject::invokeMethod(
         m_workerContext,
         [this, job, work = std::move(work)] {

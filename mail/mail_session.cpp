@@ -1,5 +1,6 @@
 #include "mail/mail_session.h"
 
+#include "mail/curl_library.h"
 #include "mail/mail_errors.h"
 
 #include <QDir>
@@ -11,7 +12,6 @@
 #include <cerrno>
 #include <poll.h>
 #include <sys/socket.h>
-#include <curl/curl.h>
 
 namespace {
 
@@ -259,67 +259,70 @@ SessionResult MailSession::connect(const SessionSettings &settings)
     m_loggedIn = false;
     m_authInProgress = false;
 
-    CURL *curl = curl_easy_init();
+    m_api = Curl::library();
+    if (!m_api)
+        return {CURLE_FAILED_INIT, Curl::loadError()};
+    CURL *curl = m_api->easy_init();
     if (!curl)
-        return {CURLE_FAILED_INIT, QString::fromUtf8(curl_easy_strerror(CURLE_FAILED_INIT))};
+        return {CURLE_FAILED_INIT, QString::fromUtf8(m_api->easy_strerror(CURLE_FAILED_INIT))};
     m_curl = curl;
     const char *scheme = pop3 ? (implicitTls ? "pop3s" : "pop3") : (implicitTls ? "smtps" : "smtp");
     QString url = QString::fromLatin1(scheme) + QStringLiteral("://") + urlHost(hp.host) + QLatin1Char(':')
                   + QString::number(hp.port) + QLatin1Char('/');
     if (!pop3)
         url += helloName();
-    curl_easy_setopt(curl, CURLOPT_URL, url.toUtf8().constData());
+    m_api->easy_setopt(curl, CURLOPT_URL, url.toUtf8().constData());
     if (!isLiteral) {
         QStringList pinned;
         for (const QHostAddress &a : addresses)
             pinned << urlHost(a.toString());
         const QByteArray entry = (hp.host + QLatin1Char(':') + QString::number(hp.port) + QLatin1Char(':')
                                   + pinned.join(QLatin1Char(','))).toUtf8();
-        m_resolve = curl_slist_append(nullptr, entry.constData());
-        curl_easy_setopt(curl, CURLOPT_RESOLVE, m_resolve);
+        m_resolve = m_api->slist_append(nullptr, entry.constData());
+        m_api->easy_setopt(curl, CURLOPT_RESOLVE, m_resolve);
     }
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, m_errorBuffer);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
-    curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, debugCallback);
-    curl_easy_setopt(curl, CURLOPT_DEBUGDATA, this);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, progressCallback);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
-    curl_easy_setopt(curl, CURLOPT_READFUNCTION, readCallback);
-    curl_easy_setopt(curl, CURLOPT_READDATA, this);
+    m_api->easy_setopt(curl, CURLOPT_ERRORBUFFER, m_errorBuffer);
+    m_api->easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    m_api->easy_setopt(curl, CURLOPT_VERBOSE, 1L);
+    m_api->easy_setopt(curl, CURLOPT_DEBUGFUNCTION, debugCallback);
+    m_api->easy_setopt(curl, CURLOPT_DEBUGDATA, this);
+    m_api->easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    m_api->easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, progressCallback);
+    m_api->easy_setopt(curl, CURLOPT_XFERINFODATA, this);
+    m_api->easy_setopt(curl, CURLOPT_READFUNCTION, readCallback);
+    m_api->easy_setopt(curl, CURLOPT_READDATA, this);
     const long timeout = settings.timeoutSeconds > 0 ? settings.timeoutSeconds : 60;
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, timeout);
-    curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, timeout);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, timeout);
-    curl_easy_setopt(curl, CURLOPT_MAXAGE_CONN, NoIdleLimit);
-    curl_easy_setopt(curl, CURLOPT_USE_SSL, long(m_tlsRequiredByPolicy ? CURLUSESSL_ALL : CURLUSESSL_TRY));
+    m_api->easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, timeout);
+    m_api->easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, timeout);
+    m_api->easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    m_api->easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, timeout);
+    m_api->easy_setopt(curl, CURLOPT_MAXAGE_CONN, NoIdleLimit);
+    m_api->easy_setopt(curl, CURLOPT_USE_SSL, long(m_tlsRequiredByPolicy ? CURLUSESSL_ALL : CURLUSESSL_TRY));
     const QByteArray caFile = qgetenv("ORVANTO_CA_FILE");
     if (!caFile.isEmpty()) {
         // The extra file adds to the system's store, which stays in use through its folder.
-        curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.constData());
+        m_api->easy_setopt(curl, CURLOPT_CAINFO, caFile.constData());
         if (QFileInfo(QStringLiteral("/etc/ssl/certs")).isDir())
-            curl_easy_setopt(curl, CURLOPT_CAPATH, "/etc/ssl/certs");
+            m_api->easy_setopt(curl, CURLOPT_CAPATH, "/etc/ssl/certs");
     }
     if (m_loginAsked) {
-        curl_easy_setopt(curl, CURLOPT_USERNAME, settings.user.toUtf8().constData());
+        m_api->easy_setopt(curl, CURLOPT_USERNAME, settings.user.toUtf8().constData());
         if (m_bearer) {
-            curl_easy_setopt(curl, CURLOPT_XOAUTH2_BEARER, settings.bearerToken.toUtf8().constData());
+            m_api->easy_setopt(curl, CURLOPT_XOAUTH2_BEARER, settings.bearerToken.toUtf8().constData());
             // Only the token mechanisms: never a fall-back to a password login.
-            curl_easy_setopt(curl, CURLOPT_LOGIN_OPTIONS, "AUTH=OAUTHBEARER;AUTH=XOAUTH2");
+            m_api->easy_setopt(curl, CURLOPT_LOGIN_OPTIONS, "AUTH=OAUTHBEARER;AUTH=XOAUTH2");
         } else {
-            curl_easy_setopt(curl, CURLOPT_PASSWORD, settings.password.toUtf8().constData());
+            m_api->easy_setopt(curl, CURLOPT_PASSWORD, settings.password.toUtf8().constData());
         }
     }
-    curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "NOOP");
-    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    m_api->easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "NOOP");
+    m_api->easy_setopt(curl, CURLOPT_NOBODY, 1L);
 
     resetTransferState();
-    const CURLcode rc = curl_easy_perform(curl);
+    const CURLcode rc = m_api->easy_perform(curl);
     m_answering = answeredAfter(rc);
-    curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, nullptr);
-    curl_easy_setopt(curl, CURLOPT_NOBODY, 0L);
+    m_api->easy_setopt(curl, CURLOPT_CUSTOMREQUEST, nullptr);
+    m_api->easy_setopt(curl, CURLOPT_NOBODY, 0L);
     SessionResult result;
     if (rc != CURLE_OK)
         result = failure(rc);
@@ -334,7 +337,7 @@ SessionResult MailSession::connect(const SessionSettings &settings)
 bool MailSession::idleConnectionClosed() const
 {
     curl_socket_t socket = CURL_SOCKET_BAD;
-    if (curl_easy_getinfo(handle(m_curl), CURLINFO_ACTIVESOCKET, &socket) != CURLE_OK || socket == CURL_SOCKET_BAD)
+    if (m_api->easy_getinfo(handle(m_curl), CURLINFO_ACTIVESOCKET, &socket) != CURLE_OK || socket == CURL_SOCKET_BAD)
         return true;
     // An idle SMTP connection has nothing to read: data there is the server's
     // farewell (421), and an end of file means it is gone.
@@ -383,23 +386,23 @@ SessionResult MailSession::transfer(const ComposedMessage &message, const Progre
     const QByteArray from = "<" + message.envelopeFrom.toUtf8() + ">";
     struct curl_slist *rcpt = nullptr;
     for (const QString &r : message.recipients)
-        rcpt = curl_slist_append(rcpt, ("<" + r.toUtf8() + ">").constData());
-    curl_easy_setopt(curl, CURLOPT_MAIL_FROM, from.constData());
-    curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, rcpt);
-    curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, curl_off_t(message.bytes.size()));
+        rcpt = m_api->slist_append(rcpt, ("<" + r.toUtf8() + ">").constData());
+    m_api->easy_setopt(curl, CURLOPT_MAIL_FROM, from.constData());
+    m_api->easy_setopt(curl, CURLOPT_MAIL_RCPT, rcpt);
+    m_api->easy_setopt(curl, CURLOPT_UPLOAD, 1L);
+    m_api->easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, curl_off_t(message.bytes.size()));
     m_data = &message.bytes;
     m_offset = 0;
     m_progress = &progress;
     resetTransferState();
     traceLine(QStringLiteral("* Message of %1 bytes").arg(message.bytes.size()));
-    const CURLcode rc = curl_easy_perform(curl);
+    const CURLcode rc = m_api->easy_perform(curl);
     m_answering = answeredAfter(rc);
     m_data = nullptr;
     m_progress = nullptr;
-    curl_easy_setopt(curl, CURLOPT_UPLOAD, 0L);
-    curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, nullptr);
-    curl_slist_free_all(rcpt);
+    m_api->easy_setopt(curl, CURLOPT_UPLOAD, 0L);
+    m_api->easy_setopt(curl, CURLOPT_MAIL_RCPT, nullptr);
+    m_api->slist_free_all(rcpt);
     return rc == CURLE_OK ? SessionResult() : failure(rc);
 }
 
@@ -411,20 +414,20 @@ void MailSession::disconnect()
         // or is being abandoned is cut without a word, so closing never waits on it.
         if (m_answering && !(m_aborted && m_aborted())) {
             traceLine(QStringLiteral("* Closing the connection with QUIT"));
-            curl_easy_setopt(curl, CURLOPT_TIMEOUT, QuitSeconds);
-            curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "QUIT");
-            curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-            curl_easy_perform(curl);
+            m_api->easy_setopt(curl, CURLOPT_TIMEOUT, QuitSeconds);
+            m_api->easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "QUIT");
+            m_api->easy_setopt(curl, CURLOPT_NOBODY, 1L);
+            m_api->easy_perform(curl);
         }
         // Cleaning up would say QUIT itself and wait for the reply without a bound.
         curl_socket_t socket = CURL_SOCKET_BAD;
-        if (curl_easy_getinfo(curl, CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK && socket != CURL_SOCKET_BAD)
+        if (m_api->easy_getinfo(curl, CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK && socket != CURL_SOCKET_BAD)
             ::shutdown(socket, SHUT_RDWR);
-        curl_easy_cleanup(curl);
+        m_api->easy_cleanup(curl);
         m_curl = nullptr;
     }
     if (m_resolve) {
-        curl_slist_free_all(m_resolve);
+        m_api->slist_free_all(m_resolve);
         m_resolve = nullptr;
     }
     m_loggedIn = false;
@@ -439,7 +442,7 @@ bool MailSession::answeredAfter(int rc) const
     if (rc == CURLE_OK)
         return true;
     long response = 0;
-    curl_easy_getinfo(handle(m_curl), CURLINFO_RESPONSE_CODE, &response);
+    m_api->easy_getinfo(handle(m_curl), CURLINFO_RESPONSE_CODE, &response);
     return response >= 400 && response < 600 && rc != CURLE_OPERATION_TIMEDOUT;
 }
 
@@ -462,10 +465,10 @@ SessionResult MailSession::failure(int curlCode) const
     CURL *curl = handle(m_curl);
     long response = 0;
     long osErrno = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &response);
-    curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &osErrno);
+    m_api->easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &response);
+    m_api->easy_getinfo(curl, CURLINFO_OS_ERRNO, &osErrno);
     const QString curlText = m_errorBuffer[0] ? QString::fromUtf8(m_errorBuffer)
-                                              : QString::fromUtf8(curl_easy_strerror(rc));
+                                              : QString::fromUtf8(m_api->easy_strerror(rc));
     if (m_loginMissing)
         return {MailCode::LoginNotOffered,
                 QStringLiteral("The connection to %1 was made again without a login; the message was not sent")

@@ -8,6 +8,10 @@
 #include <functional>
 #include <memory>
 
+namespace Curl {
+struct Api;
+}
+
 // What a connection is made with: the control's properties at the time of Connect.
 struct SessionSettings
 {
@@ -77,6 +81,7 @@ private:
     AbortCheck m_aborted;
     SessionSettings m_settings;
     SecretMask m_secrets;  // hides the password in every trace line, whatever the server says
+    const Curl::Api *m_api = nullptr;  // set by the first connect
     void *m_curl = nullptr;
     struct curl_slist *m_resolve = nullptr;
     char m_errorBuffer[256] = {};

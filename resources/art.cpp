@@ -3,6 +3,8 @@
 #include "resources/resource_ids.h"
 
 #include <QFont>
+#include <QHash>
+#include <QIconEngine>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -170,32 +172,81 @@ QIcon commandIcon(int commandId)
     return icon;
 }
 
+namespace {
+
+constexpr int TrayIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+
+void paintTrayIcon(QPainter &p, int size)
+{
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF r(size * 0.06, size * 0.06, size * 0.88, size * 0.88);
+    p.setBrush(Purple);
+    p.setPen(Qt::NoPen);
+    p.drawRoundedRect(r, size * 0.18, size * 0.18);
+    // A stylised sound wave crossing an envelope-yellow "O".
+    p.setPen(QPen(Amber, qMax(1.5, size * 0.1)));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(r.adjusted(size * 0.2, size * 0.2, -size * 0.2, -size * 0.2));
+    QPainterPath wave;
+    wave.moveTo(r.left() + size * 0.12, r.center().y());
+    wave.cubicTo(r.center().x() - size * 0.12, r.top() + size * 0.1, r.center().x() + size * 0.12,
+                 r.bottom() - size * 0.1, r.right() - size * 0.12, r.center().y());
+    p.setPen(QPen(QColor(255, 255, 0), qMax(1.0, size * 0.06)));
+    p.drawPath(wave);
+}
+
+// Paints the tray icon at a size when that size is first asked for: the window
+// shows a few sizes, the tray one only once the window goes there, and drawing all
+// eight up front would cost every start.
+class TrayIconEngine : public QIconEngine
+{
+public:
+    QIconEngine *clone() const override { return new TrayIconEngine(*this); }
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+    }
+
+    QSize actualSize(const QSize &size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = qMin(size.width(), size.height());
+        return QSize(side, side);
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> sizes;
+        for (const int size : TrayIconSizes)
+            sizes << QSize(size, size);
+        return sizes;
+    }
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        const int side = qMin(size.width(), size.height());
+        if (side <= 0)
+            return QPixmap();
+        QPixmap &drawn = m_drawn[side];
+        if (drawn.isNull()) {
+            drawn = QPixmap(side, side);
+            drawn.fill(Qt::transparent);
+            QPainter p(&drawn);
+            paintTrayIcon(p, side);
+        }
+        // Other modes look as Qt makes them from the normal picture.
+        return mode == QIcon::Normal ? drawn : QIcon(drawn).pixmap(drawn.size(), mode, state);
+    }
+
+private:
+    QHash<int, QPixmap> m_drawn;
+};
+
+}  // namespace
+
 QIcon trayIcon()
 {
-    QIcon icon;
-    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        const QRectF r(size * 0.06, size * 0.06, size * 0.88, size * 0.88);
-        p.setBrush(Purple);
-        p.setPen(Qt::NoPen);
-        p.drawRoundedRect(r, size * 0.18, size * 0.18);
-        // A stylised sound wave crossing an envelope-yellow "O".
-        p.setPen(QPen(Amber, qMax(1.5, size * 0.1)));
-        p.setBrush(Qt::NoBrush);
-        p.drawEllipse(r.adjusted(size * 0.2, size * 0.2, -size * 0.2, -size * 0.2));
-        QPainterPath wave;
-        wave.moveTo(r.left() + size * 0.12, r.center().y());
-        wave.cubicTo(r.center().x() - size * 0.12, r.top() + size * 0.1, r.center().x() + size * 0.12,
-                     r.bottom() - size * 0.1, r.right() - size * 0.12, r.center().y());
-        p.setPen(QPen(QColor(255, 255, 0), qMax(1.0, size * 0.06)));
-        p.drawPath(wave);
-        p.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
+    return QIcon(new TrayIconEngine);
 }
 
 QPixmap logo()

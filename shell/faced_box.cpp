@@ -28,8 +28,9 @@ CFacedBox::CFacedBox(BoxFace::Kind kind, const QSize &clientSize, const QPoint &
     setFont(small);
     // The face is painted whole; the logo sits on it at the top left.
     m_logo->setObjectName(QString::number(Ids::LogoBitmap));
-    m_logo->setPixmap(Art::logo());
-    m_logo->setGeometry(QRect(clientRect().topLeft(), Art::logo().size()));
+    const QPixmap logo = Art::logo();
+    m_logo->setPixmap(logo);
+    m_logo->setGeometry(QRect(clientRect().topLeft(), logo.size()));
     m_close->setObjectName(QString::number(Ids::ResultOk));
     m_close->setDefault(true);
     placeButton(m_close, closeAt);
