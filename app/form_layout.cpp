@@ -1,11 +1,15 @@
 #include "app/form_layout.h"
 
+#include "app/bitmap_button.h"
 #include "resources/resource_ids.h"
 #include "shell/combo_accessibility.h"
+#include "shell/eliding_combo_box.h"
 
+#include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
-#include <QWidget>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 
 namespace {
 
@@ -26,9 +30,34 @@ const Place Places[] = {
     {Ids::AttachButton, 6, 4, 1, nullptr},     {Ids::PhoneEdit, 6, 1, 1, nullptr},
 };
 
+QWidget *makeControl(int id, QWidget *form)
+{
+    switch (id) {
+    case Ids::ProfileCombo: return new ElidingComboBox(form);
+    case Ids::RecButton: return new BitmapButton(QStringLiteral("Rec"), form);
+    case Ids::PlayButton: return new BitmapButton(QStringLiteral("Play"), form);
+    case Ids::StopButton: return new BitmapButton(QStringLiteral("Stop"), form);
+    case Ids::BrowseButton: return new BitmapButton(QStringLiteral("..."), form);
+    case Ids::AttachButton: return new BitmapButton(QStringLiteral("Attach"), form);
+    case Ids::BodyEdit: {
+        auto *body = new QPlainTextEdit(form);
+        body->setLineWrapMode(QPlainTextEdit::NoWrap);
+        body->setTabChangesFocus(true);
+        return body;
+    }
+    case Ids::RecipientCombo: {
+        auto *to = new QComboBox(form);
+        to->setEditable(true);
+        to->setInsertPolicy(QComboBox::NoInsert);
+        return to;
+    }
+    default: return new QLineEdit(form);
+    }
+}
+
 }  // namespace
 
-void LayOutMessageForm(QWidget *form)
+void BuildMessageForm(QWidget *form)
 {
     NameComboBoxesByTheirLabels();
     auto *grid = new QGridLayout(form);
@@ -39,7 +68,8 @@ void LayOutMessageForm(QWidget *form)
     grid->setRowStretch(4, 1);
     QWidget *previous = nullptr;
     for (const Place &place : Places) {
-        QWidget *control = form->findChild<QWidget *>(QString::number(place.id));
+        QWidget *control = makeControl(place.id, form);
+        control->setObjectName(QString::number(place.id));
         grid->addWidget(control, place.row, place.column, 1, place.columnSpan);
         if (place.label) {
             auto *label = new QLabel(QString::fromLatin1(place.label), form);
@@ -51,5 +81,10 @@ void LayOutMessageForm(QWidget *form)
             QWidget::setTabOrder(previous, control);
         previous = control;
     }
-    grid->addWidget(form->findChild<QWidget *>(QStringLiteral("phoneLabel")), 6, 0);
+    QWidget *phoneLabel = new QLabel(QStringLiteral("Phone:"), form);
+    grid->addWidget(phoneLabel, 6, 0);
+    QWidget *phone = grid->itemAtPosition(6, 1)->widget();
+    phone->setAccessibleName(QStringLiteral("Phone:"));
+    for (QWidget *hidden : {phoneLabel, phone, grid->itemAtPosition(6, 4)->widget()})
+        hidden->hide();
 }

@@ -6,13 +6,11 @@
 #include "app/module_state.h"
 #include "audio/recorder.h"
 #include "resources/resource_ids.h"
-#include "shell/eliding_combo_box.h"
 #include "shell/main_frame.h"
 #include "shell/status_pane.h"
 
 #include <QAction>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTimer>
@@ -29,59 +27,32 @@ CTalkpostView::CTalkpostView(const FormServices &services, CMainFrame *frame)
     // One form exists per run; a new one starts from the state of a fresh start.
     ResetModuleState();
     setObjectName(QStringLiteral("messageForm"));
-    createControls();
-    LayOutMessageForm(this);
+    BuildMessageForm(this);
+    findControls();
     connect(m_profileCombo, QOverload<int>::of(&QComboBox::activated), this, [this] { OnProfileSelChange(); });
-    const std::pair<BitmapButton *, int> buttons[] = {
-        {m_recButton, Ids::RecButton},       {m_playButton, Ids::PlayButton},
-        {m_stopButton, Ids::StopButton},     {m_attachButton, Ids::AttachButton},
-        {m_browseButton, Ids::BrowseButton},
-    };
-    for (const auto &[widget, id] : buttons) {
-        const int command = id;
-        connect(widget, &QAbstractButton::clicked, this, [this, command] { OnCommand(command); });
-    }
+    for (const int id : {Ids::RecButton, Ids::PlayButton, Ids::StopButton, Ids::AttachButton, Ids::BrowseButton})
+        connect(button(id), &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
     connectRecorder();
     connectDelivery();
 }
 
 CTalkpostView::~CTalkpostView() = default;
 
-void CTalkpostView::createControls()
+void CTalkpostView::findControls()
 {
-    m_profileCombo = new ElidingComboBox(this);
-    m_recButton = new BitmapButton(QStringLiteral("Rec"), this);
-    m_playButton = new BitmapButton(QStringLiteral("Play"), this);
-    m_stopButton = new BitmapButton(QStringLiteral("Stop"), this);
-    m_recipientCombo = new QComboBox(this);
-    m_recipientCombo->setEditable(true);
-    m_recipientCombo->setInsertPolicy(QComboBox::NoInsert);
-    m_ccEdit = new QLineEdit(this);
-    m_subjectEdit = new QLineEdit(this);
-    m_bodyEdit = new QPlainTextEdit(this);
-    m_bodyEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_bodyEdit->setTabChangesFocus(true);
-    m_attachmentsEdit = new QLineEdit(this);
-    m_browseButton = new BitmapButton(QStringLiteral("..."), this);
-    m_attachButton = new BitmapButton(QStringLiteral("Attach"), this);
-    m_attachButton->hide();
-    m_phoneEdit = new QLineEdit(this);
-    m_phoneEdit->hide();
-    m_phoneLabel = new QLabel(QStringLiteral("Phone:"), this);
-    m_phoneLabel->setObjectName(QStringLiteral("phoneLabel"));
-    m_phoneLabel->hide();
-
-    const std::pair<QWidget *, int> ids[] = {
-        {m_profileCombo, Ids::ProfileCombo},   {m_recButton, Ids::RecButton},
-        {m_playButton, Ids::PlayButton},       {m_stopButton, Ids::StopButton},
-        {m_recipientCombo, Ids::RecipientCombo}, {m_ccEdit, Ids::CcEdit},
-        {m_subjectEdit, Ids::SubjectEdit},     {m_bodyEdit, Ids::BodyEdit},
-        {m_attachmentsEdit, Ids::AttachmentsEdit}, {m_browseButton, Ids::BrowseButton},
-        {m_attachButton, Ids::AttachButton},   {m_phoneEdit, Ids::PhoneEdit},
-    };
-    for (const auto &[widget, id] : ids)
-        widget->setObjectName(QString::number(id));
-    m_phoneEdit->setAccessibleName(QStringLiteral("Phone:"));
+    const auto control = [this](int id) { return findChild<QWidget *>(QString::number(id)); };
+    m_profileCombo = static_cast<QComboBox *>(control(Ids::ProfileCombo));
+    m_recipientCombo = static_cast<QComboBox *>(control(Ids::RecipientCombo));
+    m_browseButton = button(Ids::BrowseButton);
+    m_stopButton = button(Ids::StopButton);
+    m_playButton = button(Ids::PlayButton);
+    m_attachButton = button(Ids::AttachButton);
+    m_recButton = button(Ids::RecButton);
+    m_ccEdit = static_cast<QLineEdit *>(control(Ids::CcEdit));
+    m_subjectEdit = static_cast<QLineEdit *>(control(Ids::SubjectEdit));
+    m_bodyEdit = static_cast<QPlainTextEdit *>(control(Ids::BodyEdit));
+    m_attachmentsEdit = static_cast<QLineEdit *>(control(Ids::AttachmentsEdit));
+    m_phoneEdit = static_cast<QLineEdit *>(control(Ids::PhoneEdit));
 }
 
 void CTalkpostView::UpdateData(bool saveAndValidate)
@@ -108,14 +79,7 @@ void CTalkpostView::UpdateData(bool saveAndValidate)
 
 BitmapButton *CTalkpostView::button(int id) const
 {
-    switch (id) {
-    case Ids::RecButton: return m_recButton;
-    case Ids::PlayButton: return m_playButton;
-    case Ids::StopButton: return m_stopButton;
-    case Ids::AttachButton: return m_attachButton;
-    case Ids::BrowseButton: return m_browseButton;
-    default: return nullptr;
-    }
+    return findChild<BitmapButton *>(QString::number(id));
 }
 
 void CTalkpostView::EnableButton(int id, bool enabled)

@@ -6,6 +6,7 @@
 #include "mail/cmail.h"
 #include "settings/profile.h"
 #include "settings/settings_dialog.h"
+#include "app/form_services.h"
 #include "shell/frame_client.h"
 
 #include <QHash>
@@ -17,28 +18,15 @@
 #include <optional>
 #include <vector>
 
-class AudioInput;
-class AudioOutput;
 class BitmapButton;
 class CMainFrame;
 class LogWriter;
 class Prompter;
 class QComboBox;
-class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QTimer;
 
-// What the form is given from outside: where the program lives and the seams for
-// the user's answers. The program passes the real services, tests their fakes.
-struct FormServices
-{
-    QString programFolder;
-    Prompter *prompter = nullptr;
-    // Sound devices; none given means the form has no device to open.
-    AudioInput *audioInput = nullptr;
-    AudioOutput *audioOutput = nullptr;
-};
 
 // The message form: the hub of Orvanto. It holds the message being written and the
 // mirror of the current settings, and decides when things happen: its commands become
@@ -158,7 +146,7 @@ public:
     CSettingsDialog &settingsDialog();
 
 private:
-    void createControls();
+    void findControls();
     BitmapButton *button(int id) const;
     void setAudioButtons(bool rec, bool play, bool stop, bool attach);
     void setIdleAudioButtons();
@@ -203,7 +191,6 @@ private:
     QPlainTextEdit *m_bodyEdit = nullptr;
     QLineEdit *m_attachmentsEdit = nullptr;
     QLineEdit *m_phoneEdit = nullptr;
-    QLabel *m_phoneLabel = nullptr;
 
     // The message; the body keeps CR LF line ends
     QString m_body;
