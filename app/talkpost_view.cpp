@@ -21,6 +21,7 @@ CTalkpostView::CTalkpostView(const FormServices &services, CMainFrame *frame)
       m_prompter(services.prompter),
       m_frame(frame),
       m_log(std::make_unique<LogWriter>(frame ? frame->logEdit() : nullptr)),
+      m_timers(new NumberedTimers([this](int id) { OnTimer(id); }, this)),
       m_delivery(std::make_unique<Delivery>(m_mail, m_compressor, [this] { return connectionSettings(); })),
       m_recorder(new Recorder(services.audioInput, services.audioOutput, this))
 {

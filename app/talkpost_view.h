@@ -7,9 +7,9 @@
 #include "settings/profile.h"
 #include "settings/settings_dialog.h"
 #include "app/form_services.h"
+#include "app/numbered_timers.h"
 #include "shell/frame_client.h"
 
-#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -25,7 +25,6 @@ class Prompter;
 class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
-class QTimer;
 
 
 // The message form: the hub of Orvanto. It holds the message being written and the
@@ -51,10 +50,10 @@ public:
     // Log, status pane, timers
     void AppendLog(const QString &text);
     void SetPaneText(const QString &text);
-    void SetTimer(int id, int milliseconds);
-    void KillTimer(int id);
-    bool IsTimerActive(int id) const;
-    int TimerInterval(int id) const;
+    void SetTimer(int id, int milliseconds) { m_timers->start(id, milliseconds); }
+    void KillTimer(int id) { m_timers->stop(id); }
+    bool IsTimerActive(int id) const { return m_timers->isActive(id); }
+    int TimerInterval(int id) const { return m_timers->interval(id); }
     void OnTimer(int id);
 
     // Form data exchange: true takes the controls into the fields, false shows them.
@@ -172,7 +171,7 @@ private:
     Prompter *m_prompter;
     CMainFrame *m_frame;
     std::unique_ptr<LogWriter> m_log;
-    QHash<int, QTimer *> m_timers;
+    NumberedTimers *m_timers;
 
     // The settings dialog, made when first needed (no start needs it before the first
     // paint); the form owns it from then on, so its fields survive between openings.

@@ -7,35 +7,6 @@
 #include "shell/main_frame.h"
 
 #include <QDir>
-#include <QTimer>
-
-void CTalkpostView::SetTimer(int id, int milliseconds)
-{
-    QTimer *&timer = m_timers[id];
-    if (!timer) {
-        timer = new QTimer(this);
-        connect(timer, &QTimer::timeout, this, [this, id] { OnTimer(id); });
-    }
-    timer->start(milliseconds);
-}
-
-void CTalkpostView::KillTimer(int id)
-{
-    if (QTimer *timer = m_timers.value(id))
-        timer->stop();
-}
-
-bool CTalkpostView::IsTimerActive(int id) const
-{
-    const QTimer *timer = m_timers.value(id);
-    return timer && timer->isActive();
-}
-
-int CTalkpostView::TimerInterval(int id) const
-{
-    const QTimer *timer = m_timers.value(id);
-    return timer ? timer->interval() : 0;
-}
 
 void CTalkpostView::OnTimer(int id)
 {
