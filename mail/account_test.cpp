@@ -2,17 +2,17 @@
 
 #include "mail/cmail.h"
 #include "mail/error_text.h"
+#include "mail/mail_errors.h"
 #include "shell/prompter.h"
 
 #include <QApplication>
 #include <QWidget>
 
-
 QString AccountTestMessage(int code, const QString &description)
 {
-    if (code == 20000)
+    if (code == MailCode::ConnectedInfo)
         return QStringLiteral("Code 20000: Connection succedeed!\t");
-    if (code == 20001)
+    if (code == MailCode::ConnectedInfoAlt)
         return QStringLiteral("Code 20001: Connection succedeed!\t");
     return QString::asprintf("Error %d: ", code) + AccountTestErrorText(code, description) + QLatin1Char('\t');
 }

@@ -1,5 +1,7 @@
 #include "mail/error_text.h"
 
+#include "mail/mail_errors.h"
+
 namespace {
 
 struct Entry
@@ -58,7 +60,7 @@ QString MailErrorText(int code, const QString &description)
 
 QString AccountTestErrorText(int code, const QString &description)
 {
-    if (code == 20012)
+    if (code == MailCode::LoginRefused)
         return QStringLiteral("Invalid password");
     if (description.isEmpty())
         return tableText(code);
