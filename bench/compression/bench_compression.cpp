@@ -9,6 +9,7 @@
 // at most 1.15 for both formats. Each side's output is checked to be the same bytes as
 // the other's.
 
+#include "bench/bench_stats.h"
 #include "audio/recording_file.h"
 #include "compression/mp3_encoder.h"
 #include "compression/voice_compressor.h"
@@ -125,11 +126,6 @@ Time timed(const std::function<bool()> &work)
     return {double(timer.nsecsElapsed()) / 1e6, threadCpuMs() - cpu};
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // Rounds of the pair, each side going first in every other round; false on a failure.
 bool compare(const char *name, int rounds, const std::function<bool()> &road, const std::function<bool()> &bare)
@@ -148,7 +144,7 @@ bool compare(const char *name, int rounds, const std::function<bool()> &road, co
     }
     std::printf("%s, %d rounds: median road %.1f ms, bare %.1f ms; median of pair ratios road/bare: "
                 "wall-clock %.3f, processor time %.3f (target at most 1.15)\n",
-                name, rounds, median(roadMs), median(bareMs), median(wallRatios), median(cpuRatios));
+                name, rounds, BenchStats::median(roadMs), BenchStats::median(bareMs), BenchStats::median(wallRatios), BenchStats::median(cpuRatios));
     return true;
 }
 

@@ -6,6 +6,7 @@
 // keeps one for its whole life; the reference makes its easy handle in each round, as the
 // control does in each Connect.
 
+#include "bench/bench_stats.h"
 #include "mail/cmail.h"
 #include "tests/support/mail/mail_servers.h"
 
@@ -147,18 +148,7 @@ qint64 uploadWithCurl(const QString &host, const QByteArray &message)
     return clock.nsecsElapsed() / 1000;
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
-double percentile(std::vector<double> v, double p)
-{
-    std::sort(v.begin(), v.end());
-    return v[size_t(p * double(v.size() - 1) + 0.5)];
-}
 
 }  // namespace
 
@@ -211,11 +201,11 @@ int main(int argc, char **argv)
             reference.push_back(double(curl));
             ratios.push_back(double(control) / double(curl));
         }
-        const double ratio = median(ratios);
+        const double ratio = BenchStats::median(ratios);
         met = met && ratio <= 1.3;
         std::printf("%5ds %9lld %8.2fms %8.2fms %8.2f %6.2f-%.2f\n", seconds, (long long)message.size(),
-                    median(ours) / 1000, median(reference) / 1000, ratio, percentile(ratios, 0.1),
-                    percentile(ratios, 0.9));
+                    BenchStats::median(ours) / 1000, BenchStats::median(reference) / 1000, ratio, BenchStats::percentile(ratios, 0.1),
+                    BenchStats::percentile(ratios, 0.9));
     }
     std::printf("ratio = median of %d pair-by-pair ratios control/libcurl; goal at most 1.3 at every size: %s\n",
                 Rounds, met ? "met" : "NOT met");

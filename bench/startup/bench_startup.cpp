@@ -11,6 +11,7 @@
 //
 //     bench_startup [--rounds N] [--program PATH] [--reference PATH]
 
+#include "bench/bench_stats.h"
 #include "bench/startup/window_watch.h"
 #include "resources/product.h"
 #include "settings/profile_file.h"
@@ -221,18 +222,7 @@ std::optional<Sample> runOnce(WindowWatch &watch, const std::string &program, co
     return sample;
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
-double percentile(std::vector<double> v, double p)
-{
-    std::sort(v.begin(), v.end());
-    return v[size_t(p * double(v.size() - 1) + 0.5)];
-}
 
 }  // namespace
 
@@ -294,7 +284,7 @@ int main(int argc, char **argv)
         std::vector<double> v;
         for (const Sample &x : s)
             v.push_back(x.*field);
-        return median(v);
+        return BenchStats::median(v);
     };
     std::printf("%-24s %9s %9s %7s %14s\n", "", "orvanto", "bare", "ratio", "spread p10-p90");
     const struct
@@ -310,11 +300,11 @@ int main(int argc, char **argv)
     };
     bool met = true;
     for (const auto &row : rows) {
-        const double ratio = median(row.ratios);
+        const double ratio = BenchStats::median(row.ratios);
         // The processor time is shown to explain the elapsed time; it is no goal itself.
         met = met && (ratio <= 1.3 || &row.ratios == &cpu);
         std::printf("%-24s %9.1f %9.1f %7.2f %7.2f-%.2f\n", row.name, column(ours, row.field),
-                    column(bare, row.field), ratio, percentile(row.ratios, 0.1), percentile(row.ratios, 0.9));
+                    column(bare, row.field), ratio, BenchStats::percentile(row.ratios, 0.1), BenchStats::percentile(row.ratios, 0.9));
     }
     std::printf("ratio = median of %d pair-by-pair ratios orvanto/bare; goal at most 1.3 for each: %s\n", rounds,
                 met ? "met" : "NOT met");

@@ -11,6 +11,7 @@
 //
 //     bench_ui_stall [--rounds N]
 
+#include "bench/bench_stats.h"
 #include "resources/resource_ids.h"
 #include "tests/support/form_harness.h"
 #include "tests/support/mail/mail_servers.h"
@@ -112,12 +113,6 @@ QString linesWithin(const Watch &w, const Gap &gap)
     return found.isEmpty() ? QStringLiteral("(no log line)") : found.join(QStringLiteral(" | "));
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 struct Round
 {
@@ -231,11 +226,11 @@ int main(int argc, char **argv)
         std::fflush(stdout);
     }
     const double worst = *std::max_element(sending.begin(), sending.end());
-    const bool met = median(sending) <= GoalMs;
+    const bool met = BenchStats::median(sending) <= GoalMs;
     std::printf("longest gap of a %d ms UI timer from Send to \"Email sent.\" (%d s voice): "
                 "median %.1f ms, worst %.1f ms;"
                 " idle form %.1f ms\n",
-                TickMs, VoiceSeconds, median(sending), worst, median(idle));
+                TickMs, VoiceSeconds, BenchStats::median(sending), worst, BenchStats::median(idle));
     std::printf("goal: median at most %.0f ms: %s\n", GoalMs, met ? "met" : "NOT met");
     return met ? 0 : 2;
 }
