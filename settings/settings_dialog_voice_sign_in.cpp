@@ -33,8 +33,8 @@ void CSettingsDialog::createVoiceAndSignInControls()
                                         Qt::ToolTipRole);
     }
     m_voiceFormatNote = new QLabel(this);
-    m_voiceFormatNote->setWordWrap(true);
     connect(m_voiceFormatCombo, &QComboBox::currentIndexChanged, this, &CSettingsDialog::showVoiceFormatNote);
+    showVoiceFormatNote();
 
     m_signInButton = new QPushButton(QStringLiteral("Sign in…"), this);
     m_signInButton->setObjectName(QStringLiteral("signInButton"));
