@@ -21,91 +21,21 @@ QFunctionPointer entry(const char *name)
     return loaded ? module.resolve(name) : nullptr;
 }
 
-template <typename Device, typename Factory>
-Device *make(const char *name, Device *owner)
-{
-    const auto factory = reinterpret_cast<Factory>(entry(name));
-    Device *device = factory ? factory(owner) : nullptr;
-    if (device)
-        QObject::connect(device, &Device::finished, owner, &Device::finished);
-    return device;
-}
-
 }  // namespace
 
-// ---- input ----------------------------------------------------------------------
-
-AudioInput *SoundModuleInput::device() const
+template <typename Device>
+Device *SoundModuleDevice<Device>::device() const
 {
-    if (!m_device)
-        m_device = make<AudioInput, SoundInputFactory>("orvantoSoundInput", const_cast<SoundModuleInput *>(this));
+    if (!m_device) {
+        using Factory = Device *(*)(QObject *parent);
+        auto *owner = const_cast<SoundModuleDevice *>(this);
+        const auto factory = reinterpret_cast<Factory>(entry(m_entryName));
+        m_device = factory ? factory(owner) : nullptr;
+        if (m_device)
+            QObject::connect(m_device, &Device::finished, owner, &Device::finished);
+    }
     return m_device;
 }
 
-QStringList SoundModuleInput::deviceNames() const
-{
-    return device() ? device()->deviceNames() : QStringList();
-}
-
-AudioStatus SoundModuleInput::open(int index)
-{
-    return device() ? device()->open(index) : AudioStatus::failure(AudioError::BadDevice);
-}
-
-AudioStatus SoundModuleInput::start(char *buffer, qint64 capacity)
-{
-    return device() ? device()->start(buffer, capacity) : AudioStatus::failure(AudioError::BadDevice);
-}
-
-qint64 SoundModuleInput::position() const
-{
-    return m_device ? m_device->position() : 0;
-}
-
-void SoundModuleInput::reset()
-{
-    if (m_device)
-        m_device->reset();
-}
-
-void SoundModuleInput::close()
-{
-    if (m_device)
-        m_device->close();
-}
-
-// ---- output ---------------------------------------------------------------------
-
-AudioOutput *SoundModuleOutput::device() const
-{
-    if (!m_device)
-        m_device = make<AudioOutput, SoundOutputFactory>("orvantoSoundOutput", const_cast<SoundModuleOutput *>(this));
-    return m_device;
-}
-
-QStringList SoundModuleOutput::deviceNames() const
-{
-    return device() ? device()->deviceNames() : QStringList();
-}
-
-AudioStatus SoundModuleOutput::open(int index)
-{
-    return device() ? device()->open(index) : AudioStatus::failure(AudioError::BadDevice);
-}
-
-AudioStatus SoundModuleOutput::start(const char *buffer, qint64 length)
-{
-    return device() ? device()->start(buffer, length) : AudioStatus::failure(AudioError::BadDevice);
-}
-
-void SoundModuleOutput::reset()
-{
-    if (m_device)
-        m_device->reset();
-}
-
-void SoundModuleOutput::close()
-{
-    if (m_device)
-        m_device->close();
-}
+template class SoundModuleDevice<AudioInput>;
+template class SoundModuleDevice<AudioOutput>;

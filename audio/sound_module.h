@@ -9,45 +9,60 @@
 // and a tenth of its time, though a start touches no sound device.
 //
 // Without the module there are no devices: the lists are empty and opening fails.
-class SoundModuleInput : public AudioInput
+// `Device` is AudioInput or AudioOutput; the module's device passes each call on.
+template <typename Device>
+class SoundModuleDevice : public Device
 {
-    Q_OBJECT
 public:
-    explicit SoundModuleInput(QObject *parent = nullptr) : AudioInput(parent) {}
+    QStringList deviceNames() const override { return device() ? device()->deviceNames() : QStringList(); }
+    AudioStatus open(int index) override
+    {
+        return device() ? device()->open(index) : AudioStatus::failure(AudioError::BadDevice);
+    }
+    void reset() override
+    {
+        if (m_device)
+            m_device->reset();
+    }
+    void close() override
+    {
+        if (m_device)
+            m_device->close();
+    }
 
-    QStringList deviceNames() const override;
-    AudioStatus open(int device) override;
-    AudioStatus start(char *buffer, qint64 capacity) override;
-    qint64 position() const override;
-    void reset() override;
-    void close() override;
+protected:
+    SoundModuleDevice(const char *entryName, QObject *parent) : Device(parent), m_entryName(entryName) {}
+    // The module's device, made on the first call by its entry point (Device *(QObject *owner));
+    // null without the module.
+    Device *device() const;
+    // The module's device only if one was made already.
+    Device *madeDevice() const { return m_device; }
 
 private:
-    AudioInput *device() const;
-
-    mutable AudioInput *m_device = nullptr;
+    const char *m_entryName;
+    mutable Device *m_device = nullptr;
 };
 
-class SoundModuleOutput : public AudioOutput
+class SoundModuleInput : public SoundModuleDevice<AudioInput>
 {
-    Q_OBJECT
 public:
-    explicit SoundModuleOutput(QObject *parent = nullptr) : AudioOutput(parent) {}
+    explicit SoundModuleInput(QObject *parent = nullptr) : SoundModuleDevice("orvantoSoundInput", parent) {}
 
-    QStringList deviceNames() const override;
-    AudioStatus open(int device) override;
-    AudioStatus start(const char *buffer, qint64 length) override;
-    void reset() override;
-    void close() override;
-
-private:
-    AudioOutput *device() const;
-
-    mutable AudioOutput *m_device = nullptr;
+    AudioStatus start(char *buffer, qint64 capacity) override
+    {
+        return device() ? device()->start(buffer, capacity) : AudioStatus::failure(AudioError::BadDevice);
+    }
+    qint64 position() const override { return madeDevice() ? madeDevice()->position() : 0; }
 };
 
-// The module's entry points: each makes a device object owned by `parent`.
-extern "C" {
-using SoundInputFactory = AudioInput *(*)(QObject *parent);
-using SoundOutputFactory = AudioOutput *(*)(QObject *parent);
-}
+class SoundModuleOutput : public SoundModuleDevice<AudioOutput>
+{
+public:
+    explicit SoundModuleOutput(QObject *parent = nullptr) : SoundModuleDevice("orvantoSoundOutput", parent) {}
+
+    AudioStatus start(const char *buffer, qint64 length) override
+    {
+        return device() ? device()->start(buffer, length) : AudioStatus::failure(AudioError::BadDevice);
+    }
+};
+
