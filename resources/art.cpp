@@ -174,7 +174,7 @@ QIcon commandIcon(int commandId)
 
 namespace {
 
-constexpr int TrayIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+constexpr int TrayIconSizes[] = {16, 22, 24, 32, 48, 64, 128, LargestIconSide};
 
 void paintTrayIcon(QPainter &p, int size)
 {
@@ -195,12 +195,13 @@ void paintTrayIcon(QPainter &p, int size)
     p.drawPath(wave);
 }
 
-// Paints the tray icon at a size when that size is first asked for: the window
-// shows a few sizes, the tray one only once the window goes there, and drawing all
-// eight up front would cost every start.
+// Paints the tray icon at a size when that size is first asked for: the tray wants
+// one size only once the window goes there, and drawing every size up front would
+// cost every start.
 class TrayIconEngine : public QIconEngine
 {
 public:
+    explicit TrayIconEngine(int largestSide) : m_largestSide(largestSide) {}
     QIconEngine *clone() const override { return new TrayIconEngine(*this); }
 
     void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
@@ -217,8 +218,10 @@ public:
     QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
     {
         QList<QSize> sizes;
-        for (const int size : TrayIconSizes)
-            sizes << QSize(size, size);
+        for (const int size : TrayIconSizes) {
+            if (size <= m_largestSide)
+                sizes << QSize(size, size);
+        }
         return sizes;
     }
 
@@ -239,14 +242,15 @@ public:
     }
 
 private:
+    int m_largestSide;
     QHash<int, QPixmap> m_drawn;
 };
 
 }  // namespace
 
-QIcon trayIcon()
+QIcon trayIcon(int largestSide)
 {
-    return QIcon(new TrayIconEngine);
+    return QIcon(new TrayIconEngine(largestSide));
 }
 
 QPixmap logo()

@@ -22,6 +22,9 @@ CFacedBox::CFacedBox(BoxFace::Kind kind, const QSize &clientSize, const QPoint &
       m_close(new QPushButton(QStringLiteral("Close"), this))
 {
     setFixedSize(clientSize + QSize(2 * BorderWidth, 2 * BorderWidth));
+    // A box without a caption shows no icon; the frame's would only be converted
+    // and sent to the window system once more.
+    setWindowIcon(QIcon());
     // The boxes are laid out for a small dialog font of about 8 points.
     QFont small = font();
     small.setPixelSize(11);

@@ -30,12 +30,22 @@
 #include <QToolButton>
 #include <QUrl>
 
+namespace {
+
+constexpr int LargeIconDelayMs = 1000;
+
+}  // namespace
+
 CMainFrame::CMainFrame(QWidget *parent)
     : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(QString::fromLatin1(Product::MainWindowTitle));
-    setWindowIcon(Art::trayIcon());
+    // The title bar and the task bar show the small sizes; the large ones (for window
+    // switchers) take a tenth of the start to draw and to hand to the X server, so
+    // they follow once the window is up.
+    setWindowIcon(Art::trayIcon(Art::SmallIconSide));
+    QTimer::singleShot(LargeIconDelayMs, this, [this] { setWindowIcon(Art::trayIcon()); });
     // A frame without a maximise box.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
