@@ -1,6 +1,7 @@
 // The main frame: a box before the window, commands by id and key reach the view first, enable
 // rules as a menu opens, tray, Hide, help pages; the docked log bar's place, glyphs and clicks.
 
+#include "resources/art.h"
 #include "resources/resource_ids.h"
 #include "shell/frame_client.h"
 #include "shell/log_bar.h"
@@ -55,11 +56,16 @@ private slots:
         WidgetPrompter().message(&frame, QStringLiteral("Not an e-mail address: Bob"));
         QVERIFY((shown.center() - frame.screen()->availableGeometry().center()).manhattanLength() <= 2);
 
+        // The window starts with the small icon sizes; the large ones follow on their own.
+        const QList<QSize> firstSizes = frame.windowIcon().availableSizes();
+        QVERIFY(!firstSizes.isEmpty() && firstSizes.last().width() <= Art::SmallIconSide);
+
         RecordingClient client;
         client.handledIds = {Ids::CmdExit, Ids::CmdClearLog};  // the window stays open, the log kept
         frame.setClient(&client);
         frame.show();
         QVERIFY(QTest::qWaitForWindowActive(&frame));
+        QTRY_VERIFY(frame.windowIcon().availableSizes().contains(QSize(Art::LargestIconSide, Art::LargestIconSide)));
         // Keys reach their commands also from an edit field, which keeps its own keys (Shift+Insert,
         // Ctrl+C) except Ctrl+A, whose command also copies; F6 moves the focus to the log window.
         auto *field = new QLineEdit(QStringLiteral("text"));
