@@ -42,8 +42,8 @@ CMainFrame::CMainFrame(QWidget *parent)
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(QString::fromLatin1(Product::MainWindowTitle));
     // The title bar and the task bar show the small sizes; the large ones (for window
-    // switchers) take a tenth of the start to draw and to hand to the X server, so
-    // they follow once the window is up.
+    // switchers) take about a twentieth of the start to draw and to hand to the X
+    // server, so they follow once the window is up.
     setWindowIcon(Art::trayIcon(Art::SmallIconSide));
     QTimer::singleShot(LargeIconDelayMs, this, [this] { setWindowIcon(Art::trayIcon()); });
     // A frame without a maximise box.
