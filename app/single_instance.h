@@ -3,8 +3,6 @@
 #include <QObject>
 #include <memory>
 
-class QLocalServer;
-class QLocalSocket;
 class QLockFile;
 
 // Keeps Orvanto to one instance per user and desktop. The first instance listens on
@@ -47,10 +45,11 @@ signals:
     void saveProfileRequested();
 
 private:
+    class Listener;
+
     static QString socketPath(const QString &folder, const QString &title);
-    void acceptConnection();
-    void readMessages(QLocalSocket *socket);
+    void handleLine(const QByteArray &line);
 
     std::unique_ptr<QLockFile> m_lock;
-    QLocalServer *m_server;
+    std::unique_ptr<Listener> m_listener;  // after the lock: the socket goes before the lock is freed
 };

@@ -5,6 +5,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -73,6 +74,32 @@ private slots:
         QVERIFY(leftQuietly(firstWon ? *second : *first, firstWon ? b.path() : a.path()));
         QVERIFY(isRunning(firstWon ? *first : *second, firstWon ? a.path() : b.path()));
         end(firstWon ? *first : *second);
+    }
+
+    // A line may come in pieces and several in one connection. A client that keeps
+    // writing a line without end is cut off and holds up nobody else's message.
+    void linesFromSeveralClients()
+    {
+        QTemporaryDir run;
+        qputenv("XDG_RUNTIME_DIR", run.path().toLocal8Bit());
+        SingleInstance instance;
+        QSignalSpy raised(&instance, &SingleInstance::raiseRequested);
+        QSignalSpy saved(&instance, &SingleInstance::saveProfileRequested);
+        QVERIFY(instance.claim());
+        const QString name = SingleInstance::serverName(QString::fromLatin1(Product::MainWindowTitle));
+        QLocalSocket pieces, endless;
+        pieces.connectToServer(name);
+        endless.connectToServer(name);
+        QVERIFY(pieces.waitForConnected(1000) && endless.waitForConnected(1000));
+        pieces.write("Save Pro");
+        endless.write(QByteArray(5000, 'x'));
+        QVERIFY(pieces.flush() && endless.flush());
+        QTest::qWait(100);
+        QVERIFY(SingleInstance::send(name, SingleInstance::RaiseMessage));
+        pieces.write("file\nRaise\n");
+        QTRY_VERIFY(saved.size() == 1 && raised.size() == 2);
+        QTRY_COMPARE(endless.state(), QLocalSocket::UnconnectedState);
+        qputenv("XDG_RUNTIME_DIR", m_run.path().toLocal8Bit());
     }
 
 private:
