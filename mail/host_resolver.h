@@ -1,17 +1,18 @@
 #pragma once
 
-#include <QHostAddress>
+#include "mail/ip_address.h"
+
 #include <QList>
 #include <QString>
 
 // True for addresses that stay on this machine or in a private network: loopback,
 // the private IPv4 ranges, link-local, IPv6 unique-local, and IPv4-mapped forms of these.
-bool IsLocalNetworkAddress(const QHostAddress &address);
+bool IsLocalNetworkAddress(const IpAddress &address);
 
 // What a host name resolved to; empty `addresses` means the name is unknown.
 struct Resolution
 {
-    QList<QHostAddress> addresses;
+    QList<IpAddress> addresses;
     QString error;
 };
 
@@ -24,7 +25,7 @@ public:
     virtual ~HostResolver() = default;
     virtual Resolution resolve(const QString &host) const = 0;
     // Whether the address is inside the local network for the password rule.
-    virtual bool isLocalNetwork(const QHostAddress &address) const { return IsLocalNetworkAddress(address); }
+    virtual bool isLocalNetwork(const IpAddress &address) const { return IsLocalNetworkAddress(address); }
 };
 
 // The system's resolver.

@@ -235,9 +235,9 @@ SessionResult MailSession::connect(const SessionSettings &settings)
     const bool implicitTls = hp.port == 995 || hp.port == 465;
 
     // Resolve once: the password rule and the connection see the same addresses.
-    QList<QHostAddress> addresses;
-    QHostAddress literal;
-    const bool isLiteral = literal.setAddress(hp.host);
+    QList<IpAddress> addresses;
+    const IpAddress literal = IpAddress::parse(hp.host);
+    const bool isLiteral = !literal.isNull();
     if (isLiteral) {
         addresses << literal;
     } else {
@@ -248,7 +248,7 @@ SessionResult MailSession::connect(const SessionSettings &settings)
         addresses = r.addresses;
     }
     bool local = true;
-    for (const QHostAddress &a : addresses)
+    for (const IpAddress &a : addresses)
         local = local && m_resolver->isLocalNetwork(a);
 
     m_bearer = !settings.bearerToken.isEmpty();
@@ -274,7 +274,7 @@ SessionResult MailSession::connect(const SessionSettings &settings)
     m_api->easy_setopt(curl, CURLOPT_URL, url.toUtf8().constData());
     if (!isLiteral) {
         QStringList pinned;
-        for (const QHostAddress &a : addresses)
+        for (const IpAddress &a : addresses)
             pinned << urlHost(a.toString());
         const QByteArray entry = (hp.host + QLatin1Char(':') + QString::number(hp.port) + QLatin1Char(':')
                                   + pinned.join(QLatin1Char(','))).toUtf8();

@@ -14,10 +14,12 @@ class TestMailUnits : public QObject
 private slots:
     void localNetwork()
     {
-        for (const char *local : {"172.31.255.254", "169.254.3.4", "fd12:3456::1", "::ffff:192.168.1.1"})
-            QVERIFY2(IsLocalNetworkAddress(QHostAddress(QLatin1String(local))), local);
-        for (const char *outside : {"172.32.0.1", "93.184.216.34", "0.0.0.0"})
-            QVERIFY2(!IsLocalNetworkAddress(QHostAddress(QLatin1String(outside))), outside);
+        for (const char *local : {"172.31.255.254", "169.254.3.4", "fd12:3456::1", "::ffff:192.168.1.1", "::1",
+                                  "fe80::1%eth0", "febf::1", "::ffff:10.0.0.1"})
+            QVERIFY2(IsLocalNetworkAddress(IpAddress::parse(QLatin1String(local))), local);
+        for (const char *outside : {"172.32.0.1", "93.184.216.34", "0.0.0.0", "::", "fec0::1", "fbff::1",
+                                    "::ffff:172.32.0.1", "::127.0.0.1", "::2"})
+            QVERIFY2(!IsLocalNetworkAddress(IpAddress::parse(QLatin1String(outside))), outside);
     }
 
     // Each text gives its addresses as "display|address as sent", with a "*" when only a

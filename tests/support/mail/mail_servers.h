@@ -105,10 +105,10 @@ public:
         : m_names(std::move(names)), m_public(publicNetwork) {}
     Resolution resolve(const QString &host) const override
     {
-        return m_names.contains(host) ? Resolution{{QHostAddress(QHostAddress::LocalHost)}, {}}
+        return m_names.contains(host) ? Resolution{{IpAddress::parse(QStringLiteral("127.0.0.1"))}, {}}
                                       : Resolution{{}, QStringLiteral("Host not found")};
     }
-    bool isLocalNetwork(const QHostAddress &address) const override
+    bool isLocalNetwork(const IpAddress &address) const override
     {
         return !m_public && HostResolver::isLocalNetwork(address);
     }
