@@ -3,7 +3,7 @@
 #include "compression/voice_compressor.h"
 #include "mail/cmail.h"
 #include "mail/mail_errors.h"
-#include "oauth/oauth_account.h"
+#include "oauth/signin_module.h"
 #include "records/sent_records.h"
 
 #include <QDateTime>
@@ -27,13 +27,13 @@ bool Delivery::signsInWithBrowser(const Account &account)
     return OAuthConfig::load().setupFor(account.incoming, account.outgoing).road == SignInRoad::Browser;
 }
 
-OAuthAccount &Delivery::signIn()
+TokenSource &Delivery::signIn()
 {
     if (!m_signIn) {
-        m_signIn = std::make_unique<OAuthAccount>([this](const QUrl &url) { return m_browser && m_browser(url); });
-        connect(m_signIn.get(), &OAuthAccount::tokenReady, this, &Delivery::connectWithToken);
-        connect(m_signIn.get(), &OAuthAccount::signInNeeded, this, &Delivery::endStageWithoutToken);
-        connect(m_signIn.get(), &OAuthAccount::failed, this, &Delivery::endStageWithoutToken);
+        m_signIn = std::make_unique<SignInModuleSource>([this](const QUrl &url) { return m_browser && m_browser(url); });
+        connect(m_signIn.get(), &TokenSource::tokenReady, this, &Delivery::connectWithToken);
+        connect(m_signIn.get(), &TokenSource::signInNeeded, this, &Delivery::endStageWithoutToken);
+        connect(m_signIn.get(), &TokenSource::failed, this, &Delivery::endStageWithoutToken);
     }
     return *m_signIn;
 }
@@ -42,20 +42,20 @@ QString Delivery::waitForAccessToken(const Account &account, QString &why)
 {
     const OAuthSetup setup = OAuthConfig::load().setupFor(account.incoming, account.outgoing);
     const OAuthLogin login{account.name, account.user, setup.provider};
-    OAuthAccount &tokens = signIn();
+    TokenSource &tokens = signIn();
     QString token;
     QEventLoop wait;
     QObject context;
-    connect(&tokens, &OAuthAccount::tokenReady, &context, [&](const QString &t) {
+    connect(&tokens, &TokenSource::tokenReady, &context, [&](const QString &t) {
         token = t;
         wait.quit();
     });
-    connect(&tokens, &OAuthAccount::failed, &context, [&](const QString &line) {
+    connect(&tokens, &TokenSource::failed, &context, [&](const QString &line) {
         why = line;
         wait.quit();
     });
     // No sign-in kept: the browser's turn.
-    connect(&tokens, &OAuthAccount::signInNeeded, &context, [&] { tokens.signIn(login); });
+    connect(&tokens, &TokenSource::signInNeeded, &context, [&] { tokens.signIn(login); });
     tokens.requestToken(login);
     wait.exec(QEventLoop::ExcludeUserInputEvents);
     return token;
@@ -64,17 +64,17 @@ QString Delivery::waitForAccessToken(const Account &account, QString &why)
 void Delivery::signInWithBrowser(const Account &account, std::function<void(bool, const QString &)> done)
 {
     const OAuthSetup setup = OAuthConfig::load().setupFor(account.incoming, account.outgoing);
-    OAuthAccount &tokens = signIn();
+    TokenSource &tokens = signIn();
     auto *context = new QObject(this);  // one answer, then gone
     auto answer = [context, done](bool ok, const QString &line) {
         context->deleteLater();
         done(ok, line);
     };
-    connect(&tokens, &OAuthAccount::tokenReady, context, [answer, setup] {
+    connect(&tokens, &TokenSource::tokenReady, context, [answer, setup] {
         answer(true, QStringLiteral("Signed in: messages go through %1 without a password.").arg(setup.provider.title));
     });
-    connect(&tokens, &OAuthAccount::signInNeeded, context, [answer](const QString &line) { answer(false, line); });
-    connect(&tokens, &OAuthAccount::failed, context, [answer](const QString &line) { answer(false, line); });
+    connect(&tokens, &TokenSource::signInNeeded, context, [answer](const QString &line) { answer(false, line); });
+    connect(&tokens, &TokenSource::failed, context, [answer](const QString &line) { answer(false, line); });
     tokens.signIn({account.name, account.user, setup.provider});
 }
 

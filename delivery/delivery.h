@@ -1,7 +1,7 @@
 #pragma once
 
 #include "compression/voice_format.h"
-#include "oauth/browser_sign_in.h"
+#include "oauth/token_source.h"
 #include "settings/account.h"
 
 #include <QObject>
@@ -12,8 +12,6 @@
 
 class CMail;
 class CVoiceCompressor;
-class OAuthAccount;
-struct OAuthLogin;
 
 // What a stage of the connection is made with, read from the current settings each
 // time a stage starts.
@@ -67,8 +65,9 @@ public:
     // which oauth2.conf holds a client ID, signs in with the browser: each stage then
     // logs in with an access token instead of the password.
     static bool signsInWithBrowser(const Account &account);
-    // The tokens of such accounts, shared with the settings dialog; made on first use.
-    OAuthAccount &signIn();
+    // The tokens of such accounts, shared with the settings dialog; made on first use
+    // (signin_module.h).
+    TokenSource &signIn();
     // A valid access token for the account, asked for while the windows keep
     // painting; the sign-in in the browser runs when none is kept. Empty, with the
     // reason in `why`, when there is none.
@@ -143,7 +142,7 @@ private:
     State m_state = State::Disconnected;
     bool m_pop3Done = false;  // the POP3 login of this run has succeeded
     bool m_tokenRetried = false;  // a refused token was renewed once for this stage
-    std::unique_ptr<OAuthAccount> m_signIn;
+    std::unique_ptr<TokenSource> m_signIn;
     BrowserOpener m_browser;
     bool m_sendRequested = false;
     Handover m_handedOver = Handover::None;

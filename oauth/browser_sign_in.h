@@ -2,6 +2,7 @@
 
 #include "oauth/oauth_config.h"
 #include "oauth/token_reply.h"
+#include "oauth/token_source.h"
 
 #include <QObject>
 #include <QTimer>
@@ -11,9 +12,6 @@ class QNetworkAccessManager;
 class QNetworkReply;
 class QOAuth2AuthorizationCodeFlow;
 class QOAuthHttpServerReplyHandler;
-
-// Opens a page in the user's browser; false when no browser could be started.
-using BrowserOpener = std::function<bool(const QUrl &)>;
 
 // One sign-in in the browser: the authorization-code flow with PKCE (S256) and a
 // redirect to a loopback port on 127.0.0.1 that listens only while it runs.

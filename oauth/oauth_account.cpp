@@ -4,7 +4,7 @@
 #include <QNetworkReply>
 
 OAuthAccount::OAuthAccount(BrowserOpener browser, QObject *parent)
-    : QObject(parent), m_browser(std::move(browser)), m_network(new QNetworkAccessManager(this))
+    : TokenSource(parent), m_browser(std::move(browser)), m_network(new QNetworkAccessManager(this))
 {
 }
 
@@ -16,7 +16,7 @@ QString OAuthAccount::cacheKey(const OAuthLogin &login)
            + SecretStore::refreshTokenKey(login.profile, login.user);
 }
 
-void OAuthAccount::answer(void (OAuthAccount::*signal)(const QString &), const QString &text)
+void OAuthAccount::answer(void (TokenSource::*signal)(const QString &), const QString &text)
 {
     m_busy = false;
     // Always later, so that a caller connects after calling and still hears it.

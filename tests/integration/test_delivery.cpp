@@ -122,6 +122,21 @@ private slots:
         QCOMPARE(failed.first().first().toInt(), MailCode::ConnectionRefused);
         QVERIFY(rig.delivery.state() == State::Disconnected && !rig.delivery.isSendRequested());
         QCOMPARE(rig.states, (QList<State>{State::LoggingIn, State::Disconnected}));
+
+        // Gmail with a client ID, but no sign-in module beside this program: the stage
+        // ends as a failed sign-in that says so, and the waiting send with it.
+        const QString conf = m_dir.filePath(QStringLiteral("oauth2.conf"));
+        QVERIFY(TestFiles::write(conf, "[google]\nclient_id=test\n"));
+        qputenv("ORVANTO_OAUTH2_SYSTEM_CONF", conf.toUtf8());
+        rig.settings.account.incoming = QStringLiteral("pop.gmail.com");
+        rig.states.clear();
+        QSignalSpy signIn(&rig.delivery, &Delivery::signInFailed);
+        rig.delivery.requestSendAfterConnect();
+        rig.delivery.connectServer();
+        QVERIFY(signIn.wait(5000));
+        QCOMPARE(signIn.first().first().toString(), QStringLiteral("The sign-in with the browser is not installed (orvanto_signin)"));
+        QVERIFY(!rig.delivery.isSendRequested() && failed.size() == 1);
+        QCOMPARE(rig.states, (QList<State>{State::LoggingIn, State::Disconnected}));
     }
 
     void aStalledServerIsLeftWithinSecondsAndNeverHoldsTheWindow()

@@ -1,7 +1,6 @@
 // A Gmail profile through the real form: signed in once from the settings dialog, then
 // messages through both stages with tokens; and a password profile in the same run.
 
-#include "oauth/oauth_account.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
 #include "tests/support/form_harness.h"
@@ -80,8 +79,8 @@ private slots:
         QVERIFY(m_auth.expireAccessTokens() && send(h).contains("Email sent.") && m_agent.opened == 1);
 
         // The token is nowhere: not in the log, the settings file or profiles.bin.
-        OAuthAccount &tokens = v.delivery().signIn();
-        QSignalSpy ready(&tokens, &OAuthAccount::tokenReady);
+        TokenSource &tokens = v.delivery().signIn();
+        QSignalSpy ready(&tokens, &TokenSource::tokenReady);
         tokens.requestToken({gmail.name, gmail.user, OAuthConfig::load().setupFor(gmail.incoming, {}).provider});
         QVERIFY(ready.wait(10000));
         const QByteArray token = ready.first().first().toString().toLatin1();

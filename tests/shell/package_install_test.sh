@@ -87,6 +87,13 @@ in_root apt-get install -y -qq --no-install-recommends "$deb" >"$run/apt.log" 2>
   { tail -30 "$run/apt.log" >&2; fail "apt-get install $deb"; }
 in_root dpkg -L orvanto >"$run/files"
 echo "installed $(wc -l <"$run/files") paths of $(basename "$package") (${SECONDS} s)"
+# The modules the program loads on first use sit beside it, and the package brought
+# every library they need.
+for module in liborvanto_sound.so liborvanto_signin.so; do
+  [ -f "$root/usr/libexec/orvanto/$module" ] || fail "no $module beside the program"
+  lacking="$(in_root ldd "/usr/libexec/orvanto/$module" | grep 'not found' || true)"
+  [ -z "$lacking" ] || fail "$module lacks: $lacking"
+done
 
 # A user whose program folder already holds a recipient history and whose settings
 # name an account, so the main window appears without the first-run dialog.
