@@ -20,7 +20,7 @@ bool resolve(void *handle, const char *name, F &target)
 // Opens the library and fills the table through fill, which is false when a function
 // is missing; such a library is closed again and leaves the table empty.
 template <typename Api, typename Fill>
-LoadedCodecLibrary<Api> open(const char *fileName, Fill fill)
+LoadedCodecLibrary<Api> openLibrary(const char *fileName, Fill fill)
 {
     LoadedCodecLibrary<Api> loaded;
     void *handle = dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
@@ -42,7 +42,7 @@ namespace Gsm {
 
 LoadedCodecLibrary<Api> load(const char *fileName)
 {
-    return open<Api>(fileName, [](void *h, Api &a) {
+    return openLibrary<Api>(fileName, [](void *h, Api &a) {
         return resolve(h, "gsm_create", a.create) && resolve(h, "gsm_option", a.option) &&
                resolve(h, "gsm_encode", a.encode) && resolve(h, "gsm_destroy", a.destroy);
     });
@@ -75,7 +75,7 @@ namespace Lame {
 
 LoadedCodecLibrary<Api> load(const char *fileName)
 {
-    return open<Api>(fileName, [](void *h, Api &a) {
+    return openLibrary<Api>(fileName, [](void *h, Api &a) {
         return resolve(h, "lame_init", a.init) && resolve(h, "lame_close", a.close) &&
                resolve(h, "lame_set_in_samplerate", a.set_in_samplerate) &&
                resolve(h, "lame_set_out_samplerate", a.set_out_samplerate) &&
