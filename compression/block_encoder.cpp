@@ -2,7 +2,7 @@
 
 #include "compression/wave_format.h"
 
-#include <gsm.h>
+#include "compression/codec_libraries.h"
 
 #include <algorithm>
 
@@ -19,18 +19,18 @@ public:
     static constexpr int FrameSamples = 160;
     static constexpr int FirstFrameBytes = 32;
 
-    GsmEncoder() : m_handle(gsm_create())
+    explicit GsmEncoder(const Gsm::Api &gsm) : m_gsm(gsm), m_handle(gsm.create())
     {
         int one = 1;
-        if (m_handle && gsm_option(m_handle, GSM_OPT_WAV49, &one) < 0) {
-            gsm_destroy(m_handle);
+        if (m_handle && m_gsm.option(m_handle, GSM_OPT_WAV49, &one) < 0) {
+            m_gsm.destroy(m_handle);
             m_handle = nullptr;
         }
     }
     ~GsmEncoder() override
     {
         if (m_handle)
-            gsm_destroy(m_handle);
+            m_gsm.destroy(m_handle);
     }
     GsmEncoder(const GsmEncoder &) = delete;
     GsmEncoder &operator=(const GsmEncoder &) = delete;
@@ -47,13 +47,14 @@ public:
         std::copy(samples, samples + Samples, m_signal);
         const size_t at = out.size();
         out.resize(at + Bytes);
-        gsm_encode(m_handle, m_signal, out.data() + at);
-        gsm_encode(m_handle, m_signal + FrameSamples, out.data() + at + FirstFrameBytes);
+        m_gsm.encode(m_handle, m_signal, out.data() + at);
+        m_gsm.encode(m_handle, m_signal + FrameSamples, out.data() + at + FirstFrameBytes);
         return true;
     }
     bool finish(std::vector<unsigned char> &) override { return true; }
 
 private:
+    const Gsm::Api &m_gsm;
     gsm m_handle;
     gsm_signal m_signal[Samples] = {};
 };
@@ -65,11 +66,17 @@ bool EncoderAvailable(int formatTag)
     return formatTag == WaveFormat::TagGsm610;
 }
 
+QString EncoderLoadError(int formatTag)
+{
+    return formatTag == WaveFormat::TagGsm610 && !Gsm::library() ? Gsm::loadError() : QString();
+}
+
 std::unique_ptr<BlockEncoder> CreateBlockEncoder(int formatTag)
 {
-    if (formatTag != WaveFormat::TagGsm610)
+    const Gsm::Api *gsm = Gsm::library();
+    if (formatTag != WaveFormat::TagGsm610 || !gsm)
         return nullptr;
-    auto encoder = std::make_unique<GsmEncoder>();
+    auto encoder = std::make_unique<GsmEncoder>(*gsm);
     if (!encoder->isValid())
         return nullptr;
     return encoder;

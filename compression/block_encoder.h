@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 #include <memory>
 #include <vector>
@@ -26,6 +27,10 @@ public:
 
 // Whether a WAV encoder exists for a wave format tag.
 bool EncoderAvailable(int formatTag);
+
+// Empty when the tag's encoder can be used, or why its library cannot be loaded; the
+// first call loads it.
+QString EncoderLoadError(int formatTag);
 
 // A fresh WAV encoder for the tag, or null when there is none or it cannot start.
 std::unique_ptr<BlockEncoder> CreateBlockEncoder(int formatTag);

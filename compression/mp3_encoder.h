@@ -4,9 +4,13 @@
 #include "compression/voice_format.h"
 
 #include <QByteArray>
+#include <QString>
 #include <memory>
 
 struct lame_global_struct;
+namespace Lame {
+struct Api;
+}
 
 // MP3 voice files from LAME: the 8000 Hz recording, resampled by LAME to 16 kHz
 // (MPEG-2 Layer III, an ISO rate every decoder takes), mono, every audio frame at
@@ -26,6 +30,8 @@ public:
 
     // Puts LAME to the settings of every voice file, with the tags in its ID3v2 tag.
     static bool configure(lame_global_struct *lame, const VoiceTags &tags);
+    // Empty when LAME can be used, or why it cannot be loaded; the first call loads it.
+    static QString loadError();
     // An encoder whose ID3v2 tag carries the tags; null when LAME cannot start.
     static std::unique_ptr<Mp3Encoder> create(const VoiceTags &tags);
     ~Mp3Encoder() override;
@@ -44,6 +50,7 @@ public:
     QByteArray lameTagFrame() const;
 
 private:
-    explicit Mp3Encoder(lame_global_struct *lame) : m_lame(lame) {}
+    Mp3Encoder(const Lame::Api &api, lame_global_struct *lame) : m_api(api), m_lame(lame) {}
+    const Lame::Api &m_api;
     lame_global_struct *m_lame;
 };

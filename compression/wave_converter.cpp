@@ -97,6 +97,10 @@ int CWaveConverter::Compress()
     // ADPCM is decoded in place, and the MP3's source, the recording, is only read.
     if (mp3 && m_inputFormat == WaveFormat::SourceAdpcm4)
         return fail(NotPcm16);
+    // The codec's library is loaded by the first job that needs it.
+    m_codecLoadError = mp3 ? Mp3Encoder::loadError() : EncoderLoadError(m_formatTag);
+    if (!m_codecLoadError.isEmpty())
+        return fail(CodecMissing);
     if (m_inputFormat == WaveFormat::SourceAdpcm4 && !DecodeAdpcmFile())
         return fail(AdpcmDecode);
     if (!QFileInfo(m_sourcePath).isFile())
@@ -183,14 +187,18 @@ int CWaveConverter::writeMp3File(const Mp3Encoder &encoder)
     return writeVoiceFile(encoder.id3v2Tag() + frame, frame.size());
 }
 
+QString CWaveConverter::codecName() const
+{
+    return m_voiceFormat == VoiceFormat::Mp3 ? QStringLiteral("MP3") : WaveFormat::FormatName(m_formatTag);
+}
+
 QString CWaveConverter::GetLastErrorText() const
 {
     switch (m_lastError) {
     case None: return QStringLiteral("no error");
     case NoCodec: return QStringLiteral("no codec for ") + WaveFormat::FormatName(m_formatTag);
-    case CodecFailed:
-        return (m_voiceFormat == VoiceFormat::Mp3 ? QStringLiteral("MP3") : WaveFormat::FormatName(m_formatTag)) +
-               QStringLiteral(" codec error");
+    case CodecFailed: return codecName() + QStringLiteral(" codec error");
+    case CodecMissing: return codecName() + QStringLiteral(" codec error: ") + m_codecLoadError;
     case NotPcm16: return QStringLiteral("an MP3 voice file is made from 16-bit PCM only, not ADPCM");
     case SourceMissing:
     case NoSuchFile: return QStringLiteral("recording not found: ") + m_sourcePath;

@@ -28,6 +28,7 @@ constexpr int AdpcmDecode = 15;      // the ADPCM source could not be decoded
 constexpr int TempWrite = 16;        // the temporary stream could not be written whole
 constexpr int NoWorker = 17;         // no worker thread could be started
 constexpr int NotPcm16 = 18;         // an MP3 was asked of a source that is not 16-bit PCM
+constexpr int CodecMissing = 19;     // the codec's library cannot be loaded
 }  // namespace CompressionError
 
 // Formats, paths and lengths of one compression, and every file and conversion step
@@ -106,4 +107,7 @@ private:
     int writeHead(const QByteArray &head);
     int appendStream(qint64 skip);
     int fail(int error);
+    QString codecName() const;
+
+    QString m_codecLoadError; // why the codec's library cannot be loaded
 };

@@ -4,6 +4,7 @@
 #include "audio/recording_file.h"
 #include "audio/sample_width.h"
 #include "compression/adpcm.h"
+#include "compression/codec_libraries.h"
 #include "resources/resource_ids.h"
 #include "shell/status_pane.h"
 #include "tests/support/compression/speech_signal.h"
@@ -110,6 +111,15 @@ private slots:
         QCOMPARE(job.GetRecordingRatio(), 160000.0 / voice.size());
         QVERIFY2(voice.size() * 6 <= 125000, qPrintable(QString::number(voice.size())));  // 125 KB a minute at most
         QVERIFY(read(rec) == m_original && !(QFile::permissions(rec) & QFile::WriteOwner) && !QFile::exists(job.m_tempPath));
+    }
+
+    // A codec library that is not there, and one without the functions asked of it, are
+    // reported by name; the job then fails with that text instead of crashing.
+    void codecLibraryLoadErrors()
+    {
+        QVERIFY(Gsm::load("libgsm-absent.so.1").error.contains("libgsm-absent.so.1"));
+        const LoadedCodecLibrary<Lame::Api> wrong = Lame::load(Gsm::SoName);
+        QVERIFY2(wrong.error.contains("lame_init") && !wrong.api.init, qPrintable(wrong.error));
     }
 
     void failures_data()
