@@ -29,6 +29,8 @@ bool CTalkpostApp::InitInstance()
     if (!m_instance.claim())
         return false;
     DeleteLeftovers(m_programFolder);
+    // The splash's face is painted on the other core while the window is built.
+    const std::shared_future<CFacedBox::PaintedFace> splashFace = CSplashBox::paintFaceAhead();
 
     m_prompter = std::make_unique<WidgetPrompter>();
     m_frame = std::make_unique<CMainFrame>();
@@ -49,7 +51,7 @@ bool CTalkpostApp::InitInstance()
     connect(m_frame.get(), &CMainFrame::closed, this, &QCoreApplication::quit, Qt::QueuedConnection);
     m_view->OnInitialUpdate();
 
-    showSplash();
+    showSplash(splashFace);
 
     if (QScreen *screen = m_frame->screen()) {
         QRect centred = m_frame->frameGeometry();
@@ -61,10 +63,11 @@ bool CTalkpostApp::InitInstance()
     return true;
 }
 
-void CTalkpostApp::showSplash()
+void CTalkpostApp::showSplash(const std::shared_future<CFacedBox::PaintedFace> &face)
 {
     // The frame owns the box; the box's timer shows the frame again later.
     m_splash = new CSplashBox(m_frame.get());
+    m_splash->usePaintedFace(face);
     m_splash->showCentred();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/single_instance.h"
+#include "shell/faced_box.h"
 
 #include <QApplication>
 #include <memory>
@@ -30,7 +31,7 @@ public:
     void OnAppAbout();
 
 private:
-    void showSplash();
+    void showSplash(const std::shared_future<CFacedBox::PaintedFace> &face);
 
     QString m_programFolder;
     SingleInstance m_instance;

@@ -25,10 +25,7 @@ CFacedBox::CFacedBox(BoxFace::Kind kind, const QSize &clientSize, const QPoint &
     // A box without a caption shows no icon; the frame's would only be converted
     // and sent to the window system once more.
     setWindowIcon(QIcon());
-    // The boxes are laid out for a small dialog font of about 8 points.
-    QFont small = font();
-    small.setPixelSize(11);
-    setFont(small);
+    setFont(boxFont(font()));
     // The face is painted whole; the logo sits on it at the top left.
     m_logo->setObjectName(QString::number(Ids::LogoBitmap));
     const QPixmap logo = Art::logo();
@@ -56,11 +53,50 @@ void CFacedBox::setCredits(bool credits)
     update();
 }
 
+QFont CFacedBox::boxFont(const QFont &inherited)
+{
+    // The boxes are laid out for a small dialog font of about 8 points.
+    QFont small = inherited;
+    small.setPixelSize(11);
+    return small;
+}
+
+void CFacedBox::paintWhole(QPainter &painter, const QRect &boxRect, BoxFace::Kind kind, bool credits,
+                           const QFont &font)
+{
+    painter.setPen(QPen(Qt::black, BorderWidth));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(boxRect.adjusted(0, 0, -BorderWidth, -BorderWidth));
+    BoxFace::paint(painter, boxRect.adjusted(BorderWidth, BorderWidth, -BorderWidth, -BorderWidth), kind, credits,
+                   font);
+}
+
+CFacedBox::PaintedFace CFacedBox::paintFace(BoxFace::Kind kind, const QSize &clientSize,
+                                            const QFont &applicationFont, qreal pixelRatio)
+{
+    const QRect boxRect(QPoint(), clientSize + QSize(2 * BorderWidth, 2 * BorderWidth));
+    PaintedFace face{QImage(boxRect.size() * pixelRatio, QImage::Format_RGB32), boxFont(applicationFont)};
+    face.image.setDevicePixelRatio(pixelRatio);
+    QPainter painter(&face.image);
+    paintWhole(painter, boxRect, kind, false, face.font);
+    return face;
+}
+
+bool CFacedBox::drawPaintedFace(QPainter &painter)
+{
+    if (m_credits || !m_paintedFace.valid())
+        return false;
+    const PaintedFace &face = m_paintedFace.get();
+    if (face.font != font() || face.image.devicePixelRatio() != painter.device()->devicePixelRatio()
+        || face.image.deviceIndependentSize() != QSizeF(size()))
+        return false;
+    painter.drawImage(0, 0, face.image);
+    return true;
+}
+
 void CFacedBox::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.setPen(QPen(Qt::black, BorderWidth));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(rect().adjusted(0, 0, -BorderWidth, -BorderWidth));
-    BoxFace::paint(painter, clientRect(), m_kind, m_credits, font());
+    if (!drawPaintedFace(painter))
+        paintWhole(painter, rect(), m_kind, m_credits, font());
 }

@@ -3,10 +3,11 @@
 #include "resources/resource_ids.h"
 #include "shell/main_frame.h"
 
+#include <QApplication>
 #include <QScreen>
 
 CSplashBox::CSplashBox(CMainFrame *frame, int displayMs)
-    : CFacedBox(BoxFace::Kind::Splash, QSize(309, 187), QPoint(251, 140), frame), m_frame(frame)
+    : CFacedBox(BoxFace::Kind::Splash, ClientSize, QPoint(251, 140), frame), m_frame(frame)
 {
     setObjectName(QString::number(Ids::SplashBox));
     setWindowTitle(QString());
@@ -14,6 +15,15 @@ CSplashBox::CSplashBox(CMainFrame *frame, int displayMs)
     m_timer.setInterval(displayMs);
     connect(&m_timer, &QTimer::timeout, this, &CSplashBox::onTimer);
     m_timer.start();
+}
+
+std::shared_future<CFacedBox::PaintedFace> CSplashBox::paintFaceAhead()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const qreal pixelRatio = screen ? screen->devicePixelRatio() : 1.0;
+    return std::async(std::launch::async, &CFacedBox::paintFace, BoxFace::Kind::Splash, ClientSize,
+                      QApplication::font(), pixelRatio)
+        .share();
 }
 
 void CSplashBox::showCentred()

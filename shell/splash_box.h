@@ -14,10 +14,16 @@ class CSplashBox : public CFacedBox
     Q_OBJECT
 public:
     static constexpr int DisplayMs = 10000;
+    static constexpr QSize ClientSize{309, 187};
+
+    // Starts painting the box's face on another thread for the primary screen; the box
+    // draws it once it is given the result (usePaintedFace).
+    static std::shared_future<PaintedFace> paintFaceAhead();
 
     // The frame is the main window the timer shows; it also owns the box.
     explicit CSplashBox(CMainFrame *frame, int displayMs = DisplayMs);
 
+    using CFacedBox::usePaintedFace;
     const QTimer &timer() const { return m_timer; }
     // Centres the box on the frame's screen and shows it.
     void showCentred();

@@ -25,6 +25,7 @@
 #include <fcntl.h>
 #include <sys/prctl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -142,20 +143,6 @@ double residentMb(pid_t pid)
     return 0;
 }
 
-// Time all threads of the process have spent on a CPU: less swayed than the elapsed
-// time by other work on the machine.
-double cpuMs(pid_t pid)
-{
-    double ns = 0;
-    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
-    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile stat(QStringLiteral("/proc/%1/task/%2/schedstat").arg(pid).arg(task));
-        if (stat.open(QIODevice::ReadOnly))
-            ns += stat.readAll().split(' ').value(0).toDouble();
-    }
-    return ns / 1e6;
-}
-
 // Starts `program` in fresh folders under runDir and watches it until its window
 // answers; the process is then killed.
 std::optional<Sample> runOnce(WindowWatch &watch, const std::string &program, const QDir &templateDir,
@@ -207,12 +194,16 @@ std::optional<Sample> runOnce(WindowWatch &watch, const std::string &program, co
         }
         return pid;
     }, TimeoutMs);
-    Sample sample{outcome.paintedMs, outcome.answeredMs, outcome.ok ? residentMb(pid) : 0,
-                  outcome.ok ? cpuMs(pid) : 0};
+    Sample sample{outcome.paintedMs, outcome.answeredMs, outcome.ok ? residentMb(pid) : 0, 0};
     close(null);
     if (pid > 0) {
         kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
+        // The processor time of all its threads, those that already ended included, which
+        // the tasks left in /proc would miss. It is killed right after the answer.
+        rusage usage{};
+        if (wait4(pid, nullptr, 0, &usage) == pid)
+            sample.cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
+                           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
     }
     run.removeRecursively();
     if (!outcome.ok) {

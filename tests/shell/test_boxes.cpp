@@ -6,6 +6,7 @@
 #include "shell/splash_box.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -55,6 +56,18 @@ private slots:
         QTest::mouseClick(splash->closeButton(), Qt::LeftButton);
         QVERIFY(!splash->isVisible() && !frame.isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(frame.isVisible(), 5000);
+
+        // The face painted ahead on another thread is the face the box paints, and the box
+        // draws it while it fits (here marked with one red pixel to tell it apart).
+        CFacedBox::PaintedFace ahead = CSplashBox::paintFaceAhead().get();
+        splash->logo()->hide();
+        splash->closeButton()->hide();
+        QCOMPARE(ahead.image.convertToFormat(QImage::Format_RGB32), face(*splash));
+        ahead.image.setPixelColor(5, 5, Qt::red);
+        std::promise<CFacedBox::PaintedFace> marked;
+        marked.set_value(ahead);
+        splash->usePaintedFace(marked.get_future().share());
+        QCOMPARE(face(*splash).pixelColor(5, 5), QColor(Qt::red));
 
         auto *again = new CSplashBox(&frame, 100);
         again->showCentred();
