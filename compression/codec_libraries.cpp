@@ -36,6 +36,20 @@ LoadedCodecLibrary<Api> openLibrary(const char *fileName, Fill fill)
     return loaded;
 }
 
+// Each table is loaded by the first caller on any thread; the others wait for it.
+template <typename Api>
+const LoadedCodecLibrary<Api> &loadedOnce(LoadedCodecLibrary<Api> (*load)(const char *), const char *soName)
+{
+    static const LoadedCodecLibrary<Api> library = load(soName);
+    return library;
+}
+
+template <typename Api>
+const Api *usable(const LoadedCodecLibrary<Api> &loaded)
+{
+    return loaded.error.isEmpty() ? &loaded.api : nullptr;
+}
+
 }  // namespace
 
 namespace Gsm {
@@ -48,25 +62,14 @@ LoadedCodecLibrary<Api> load(const char *fileName)
     });
 }
 
-namespace {
-
-// Loaded by the first caller on any thread; the others wait for it.
-const LoadedCodecLibrary<Api> &loaded()
-{
-    static const LoadedCodecLibrary<Api> library = load(SoName);
-    return library;
-}
-
-}  // namespace
-
 const Api *library()
 {
-    return loaded().error.isEmpty() ? &loaded().api : nullptr;
+    return usable(loadedOnce<Api>(load, SoName));
 }
 
 QString loadError()
 {
-    return QStringLiteral("libgsm cannot be used: ") + loaded().error;
+    return QStringLiteral("libgsm cannot be used: ") + loadedOnce<Api>(load, SoName).error;
 }
 
 }  // namespace Gsm
@@ -96,25 +99,14 @@ LoadedCodecLibrary<Api> load(const char *fileName)
     });
 }
 
-namespace {
-
-// Loaded by the first caller on any thread; the others wait for it.
-const LoadedCodecLibrary<Api> &loaded()
-{
-    static const LoadedCodecLibrary<Api> library = load(SoName);
-    return library;
-}
-
-}  // namespace
-
 const Api *library()
 {
-    return loaded().error.isEmpty() ? &loaded().api : nullptr;
+    return usable(loadedOnce<Api>(load, SoName));
 }
 
 QString loadError()
 {
-    return QStringLiteral("LAME cannot be used: ") + loaded().error;
+    return QStringLiteral("LAME cannot be used: ") + loadedOnce<Api>(load, SoName).error;
 }
 
 }  // namespace Lame
