@@ -21,7 +21,9 @@ struct LoadedCodecLibrary
 // libgsm's functions, under their names without the gsm_ prefix.
 namespace Gsm {
 
-constexpr char SoName[] = "libgsm.so.1";
+// The library by name and major version, as QLibrary finds it on each platform.
+constexpr char LibraryName[] = "gsm";
+constexpr int LibraryVersion = 1;
 
 struct Api
 {
@@ -31,9 +33,9 @@ struct Api
     decltype(&::gsm_destroy) destroy;
 };
 
-// Opens the library of that file name for the rest of the process and fills the
-// table; library() does this once, with SoName.
-LoadedCodecLibrary<Api> load(const char *fileName);
+// Opens the library (a file name, or a name with its major version) for the rest of
+// the process and fills the table; library() does this once, with LibraryName.
+LoadedCodecLibrary<Api> load(const char *name, int version = -1);
 // The library, loaded once, whichever thread asks first; null when it cannot be
 // loaded, with the reason in loadError().
 const Api *library();
@@ -44,7 +46,8 @@ QString loadError();
 // LAME's functions, under their names without the lame_ prefix (id3tag_ ones keep theirs).
 namespace Lame {
 
-constexpr char SoName[] = "libmp3lame.so.0";
+constexpr char LibraryName[] = "mp3lame";
+constexpr int LibraryVersion = 0;
 
 struct Api
 {
@@ -71,8 +74,8 @@ struct Api
     decltype(&::id3tag_set_textinfo_utf16) id3tag_set_textinfo_utf16;
 };
 
-// As Gsm's, with SoName.
-LoadedCodecLibrary<Api> load(const char *fileName);
+// As Gsm's.
+LoadedCodecLibrary<Api> load(const char *name, int version = -1);
 const Api *library();
 QString loadError();
 

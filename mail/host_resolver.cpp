@@ -2,8 +2,14 @@
 
 #include <QUrl>
 #include <algorithm>
+
+#if defined(Q_OS_WIN)
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <netdb.h>
 #include <sys/socket.h>
+#endif
 
 bool IsLocalNetworkAddress(const IpAddress &address)
 {

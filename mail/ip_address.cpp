@@ -1,9 +1,15 @@
 #include "mail/ip_address.h"
 
-#include <arpa/inet.h>
 #include <cstring>
+
+#if defined(Q_OS_WIN)
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#endif
 
 IpAddress IpAddress::parse(const QString &text)
 {

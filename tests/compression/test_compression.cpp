@@ -118,7 +118,7 @@ private slots:
     void codecLibraryLoadErrors()
     {
         QVERIFY(Gsm::load("libgsm-absent.so.1").error.contains("libgsm-absent.so.1"));
-        const LoadedCodecLibrary<Lame::Api> wrong = Lame::load(Gsm::SoName);
+        const LoadedCodecLibrary<Lame::Api> wrong = Lame::load(Gsm::LibraryName, Gsm::LibraryVersion);
         QVERIFY2(wrong.error.contains("lame_init") && !wrong.api.init, qPrintable(wrong.error));
     }
 
