@@ -94,6 +94,12 @@ bool CFacedBox::drawPaintedFace(QPainter &painter)
     return true;
 }
 
+void CFacedBox::hideEvent(QHideEvent *event)
+{
+    m_paintedFace = {};
+    QDialog::hideEvent(event);
+}
+
 void CFacedBox::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);

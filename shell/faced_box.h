@@ -47,6 +47,8 @@ protected:
     bool credits() const { return m_credits; }
 
     void paintEvent(QPaintEvent *event) override;
+    // A hidden box lets a face painted ahead go; shown again, it paints itself.
+    void hideEvent(QHideEvent *event) override;
 
 private:
     static QFont boxFont(const QFont &inherited);
